@@ -1,0 +1,49 @@
+# The two commands of the quick start: `make run` and `make test`. Each installs
+# what is missing, configures and builds first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps configure build run test bench fuzz soak asan format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+
+# Sanitizer build of every test.
+asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKOVA_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# Coverage-guided fuzzing with libFuzzer, FUZZ_SECONDS per target.
+FUZZ_SECONDS ?= 120
+fuzz: deps
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+soak: build
+	@echo "no soak runs yet"
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz

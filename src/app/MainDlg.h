@@ -1,0 +1,82 @@
+#pragma once
+// The main window: the program's one top-level window and owner of every
+// long-lived object. Closing it only hides it; the program ends when a close
+// request arrives with the quit flag set.
+
+#include <QDialog>
+#include <QPointer>
+
+#include "config/AvSettings.h"
+#include "config/ContactStore.h"
+#include "config/ProfileStore.h"
+
+namespace kova {
+
+class CPofileDlg;
+class SingleInstance;
+
+struct MainDlgSetup {
+    QString programFolder;  // avset.cfg, clset.cfg, codec states
+    QString profile;        // the profile INI file
+    QString instanceKey;    // names the single-instance channel
+};
+
+class CMainDlg : public QDialog {
+    Q_OBJECT
+public:
+    static inline const QString kTitle = QStringLiteral("KOVA - Open Meeting Room");
+
+    // Captures the program folder and loads avset.cfg.
+    CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* parent = nullptr);
+    // Final teardown; writes avset.cfg on every end of the program.
+    ~CMainDlg() override;
+
+    // Runs the start-up steps that belong to the window. False: this copy must end
+    // at once (another copy runs). True: run the event loop, even when a close
+    // request is already posted (missing profile).
+    bool initialise();
+
+    // End of session (logoff, SIGTERM): end any conference, set the quit flag and
+    // close at once.
+    void endSession();
+    // Tray "Exit": the same, with the close request posted.
+    void exitProgram();
+
+    bool quitFlag() const { return quitFlag_; }
+    const AvSettings& settings() const { return settings_; }
+    AvSettings& settings() { return settings_; }
+    const Profile& profile() const { return profile_; }
+    const QString& programFolder() const { return setup_.programFolder; }
+    std::uint16_t maxUdpDatagram() const { return maxUdpDatagram_; }
+
+    // Shows the window again in front, from a second copy or the tray.
+    void restore();
+
+signals:
+    // The quit sequence has run: the event loop may end.
+    void ended();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    bool checkProfile();
+    bool editProfile();
+    void postCloseRequest();
+    void hangUp();
+    void runQuitSequence();
+
+    MainDlgSetup setup_;
+    std::uint16_t maxUdpDatagram_;
+    AvSettings settings_;
+    Profile profile_;
+    ProfileStore profileStore_;
+    CContactStore contactStore_;
+    SingleInstance* singleInstance_ = nullptr;
+    bool quitFlag_ = false;
+    bool conferenceActive_ = false;
+    QPointer<CPofileDlg> profileDlg_;
+};
+
+}  // namespace kova

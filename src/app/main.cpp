@@ -1,0 +1,10 @@
+#include <QApplication>
+
+#include "app/KovaApp.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kova"));
+    QApplication::setApplicationDisplayName(QStringLiteral("KOVA"));
+    return kova::CKovaApp().run();
+}

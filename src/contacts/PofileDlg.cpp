@@ -1,0 +1,62 @@
+#include "contacts/PofileDlg.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kova {
+
+CPofileDlg::CPofileDlg(const QString& name, const QString& mail, const QString& localAddresses,
+                       QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(tr("My Profile"));
+
+    name_ = new QLineEdit(name.left(kMaxField), this);
+    name_->setMaxLength(kMaxField);
+    mail_ = new QLineEdit(mail.left(kMaxField), this);
+    mail_->setMaxLength(kMaxField);
+
+    auto* local = new QLineEdit(localAddresses, this);
+    local->setReadOnly(true);
+    auto* global = new QLabel(this);
+    global->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                        .arg(kPublicAddressPage.toHtmlEscaped(), tr("Obtain by Internet")));
+    global->setOpenExternalLinks(true);
+    global->setToolTip(kPublicAddressPage);
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("Name"), name_);
+    form->addRow(tr("E-mail (or Unique ID)"), mail_);
+    form->addRow(tr("My Local IP Address"), local);
+    form->addRow(tr("My Global IP Address"), global);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    // Enabled by the first edit, as before.
+    ok_->setEnabled(false);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(name_, &QLineEdit::textChanged, this, &CPofileDlg::updateOk);
+    connect(mail_, &QLineEdit::textChanged, this, &CPofileDlg::updateOk);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+QString CPofileDlg::name() const {
+    return name_->text().left(kMaxField);
+}
+
+QString CPofileDlg::mail() const {
+    return mail_->text().left(kMaxField);
+}
+
+void CPofileDlg::updateOk() {
+    ok_->setEnabled(!name_->text().isEmpty() && !mail_->text().isEmpty());
+}
+
+}  // namespace kova

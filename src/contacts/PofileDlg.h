@@ -1,0 +1,38 @@
+#pragma once
+// "My Profile": the name and the e-mail (or other unique ID) that peers see,
+// with the host's own addresses so the user can tell a peer where to call.
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+namespace kova {
+
+class CPofileDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kMaxField = 64;
+    static constexpr int kMaxPassword = 10;
+    // A public page that shows the visitor's address; the program never reads it.
+    static inline const QString kPublicAddressPage = QStringLiteral("https://ifconfig.me/");
+
+    CPofileDlg(const QString& name, const QString& mail, const QString& localAddresses,
+               QWidget* parent = nullptr);
+
+    QString name() const;
+    QString mail() const;
+
+    QLineEdit* nameEdit() const { return name_; }
+    QLineEdit* mailEdit() const { return mail_; }
+    QPushButton* okButton() const { return ok_; }
+
+private:
+    void updateOk();
+
+    QLineEdit* name_ = nullptr;
+    QLineEdit* mail_ = nullptr;
+    QPushButton* ok_ = nullptr;
+};
+
+}  // namespace kova

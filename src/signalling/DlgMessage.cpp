@@ -1,0 +1,133 @@
+#include "signalling/DlgMessage.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/TaskbarEdge.h"
+
+namespace kova {
+
+namespace {
+const QColor kBackground(129, 180, 233);
+}  // namespace
+
+int CDlgMessage::alphaForPercent(int percent) {
+    return std::clamp(percent * 255 / 100, 0, 255);
+}
+
+CDlgMessage::CDlgMessage(const QString& text, const QString& caption, int type, QWidget* mainWindow)
+    : QDialog(mainWindow) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBackground);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    icon_ = new QLabel(this);
+    text_ = new QLabel(text, this);
+    text_->setTextFormat(Qt::PlainText);
+    text_->setWordWrap(true);
+    ok_ = new QPushButton(tr("OK"), this);
+    cancel_ = new QPushButton(tr("Cancel"), this);
+    connect(ok_, &QPushButton::clicked, this, [this] { done(Ok); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { done(Cancel); });
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(icon_, 0, Qt::AlignTop);
+    body->addWidget(text_, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body);
+    layout->addLayout(buttons);
+
+    if (!QApplication::windowIcon().isNull()) {
+        setWindowIcon(QApplication::windowIcon());
+    }
+    setWindowTitle(caption.isNull() && mainWindow != nullptr ? mainWindow->windowTitle() : caption);
+
+    QStyle::StandardPixmap pixmap = QStyle::SP_MessageBoxInformation;
+    closeTimer_ = new QTimer(this);
+    closeTimer_->setSingleShot(true);
+    connect(closeTimer_, &QTimer::timeout, this, [this] { done(Cancel); });
+    switch (type) {
+        case Notice:
+            ok_->hide();
+            cancel_->hide();
+            closeTimer_->start(kNoticeMs);
+            break;
+        case Warning:
+            pixmap = QStyle::SP_MessageBoxWarning;
+            cancel_->hide();
+            ok_->setDefault(true);
+            ok_->setFocus();
+            break;
+        case Question:
+            pixmap = QStyle::SP_MessageBoxQuestion;
+            ok_->setText(tr("Accept"));
+            cancel_->setText(tr("Reject"));
+            ok_->setDefault(true);
+            ok_->setFocus();
+            closeTimer_->start(kQuestionMs);
+            break;
+        default:
+            break;
+    }
+    icon_->setPixmap(style()->standardIcon(pixmap).pixmap(32, 32));
+
+    setWindowOpacity(alphaForPercent(opacity_) / 255.0);
+    setMouseTracking(true);
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->setMouseTracking(true);
+        child->installEventFilter(this);
+    }
+
+    adjustSize();
+    if (mainWindow == nullptr || !mainWindow->isVisible()) {
+        move(cornerNextToTaskbar(frameGeometry().size()));
+    }
+}
+
+int CDlgMessage::show(const QString& text, const QString& caption, int type, QWidget* mainWindow) {
+    CDlgMessage dlg(text, caption, type, mainWindow);
+    const int result = dlg.exec();
+    return result == Ok ? Ok : Cancel;
+}
+
+void CDlgMessage::closeAll() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* dlg = qobject_cast<CDlgMessage*>(w); dlg != nullptr && dlg->isVisible()) {
+            QMetaObject::invokeMethod(dlg, &QDialog::close, Qt::QueuedConnection);
+        }
+    }
+}
+
+void CDlgMessage::reject() {
+    done(Cancel);
+}
+
+bool CDlgMessage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        raiseOpacity();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CDlgMessage::raiseOpacity() {
+    if (opacity_ == kOpacityStart) {
+        opacity_ = kOpacityHover;
+        setWindowOpacity(alphaForPercent(opacity_) / 255.0);
+    }
+}
+
+}  // namespace kova

@@ -1,0 +1,54 @@
+#pragma once
+// The program's one small modal dialog for notices, warnings and Accept/Reject
+// questions. Translucent; next to the taskbar when the main window is hidden, so
+// an incoming call is noticed without it.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace kova {
+
+class CDlgMessage : public QDialog {
+    Q_OBJECT
+public:
+    enum Type { Notice = 0, Warning = 1, Question = 3 };
+    enum Result { Ok = 1, Cancel = 2 };
+
+    // A notice closes itself after this; a question rejects itself after that.
+    static constexpr int kNoticeMs = 2000;
+    static constexpr int kQuestionMs = 35000;
+    static constexpr int kOpacityStart = 75;
+    static constexpr int kOpacityHover = 95;
+
+    // Runs the dialog modally over mainWindow (none: a parentless dialog next to
+    // the taskbar). The caption defaults to the main window's title. Returns
+    // Ok for OK/Accept, Cancel for everything else.
+    static int show(const QString& text, const QString& caption, int type, QWidget* mainWindow);
+
+    // Asks every open message dialog to close (the quit sequence's last step).
+    static void closeAll();
+
+    CDlgMessage(const QString& text, const QString& caption, int type, QWidget* mainWindow);
+
+    // alpha = percent * 255 / 100, clamped to 0..255
+    static int alphaForPercent(int percent);
+
+protected:
+    void reject() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void raiseOpacity();
+
+    QLabel* icon_ = nullptr;
+    QLabel* text_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QTimer* closeTimer_ = nullptr;
+    int opacity_ = kOpacityStart;
+};
+
+}  // namespace kova
