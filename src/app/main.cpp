@@ -5,6 +5,5 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kova"));
-    QApplication::setApplicationDisplayName(QStringLiteral("KOVA"));
     return kova::CKovaApp().run();
 }

@@ -1,0 +1,105 @@
+#include "signalling/DlgMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+
+namespace kova {
+namespace {
+
+// Runs `act` on the message dialog once it is shown modally.
+template <typename F>
+void whenShown(F act) {
+    QTimer::singleShot(0, [act] {
+        auto* dlg = qobject_cast<CDlgMessage*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        act(dlg);
+    });
+}
+
+std::vector<QPushButton*> visibleButtons(CDlgMessage* dlg) {
+    std::vector<QPushButton*> out;
+    for (auto* b : dlg->findChildren<QPushButton*>()) {
+        if (b->isVisible()) {
+            out.push_back(b);
+        }
+    }
+    return out;
+}
+
+TEST(DlgMessage, QuestionAcceptsWithOkAndRejectsWithEscape) {
+    whenShown([](CDlgMessage* dlg) {
+        auto buttons = visibleButtons(dlg);
+        ASSERT_EQ(buttons.size(), 2u);
+        EXPECT_EQ(buttons[0]->text(), "Accept");
+        EXPECT_EQ(buttons[1]->text(), "Reject");
+        EXPECT_TRUE(buttons[0]->isDefault());
+        buttons[0]->click();
+    });
+    EXPECT_EQ(CDlgMessage::show("Do you want?", "Caption", CDlgMessage::Question, nullptr),
+              CDlgMessage::Ok);
+
+    whenShown([](CDlgMessage* dlg) {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(dlg, &esc);
+    });
+    EXPECT_EQ(CDlgMessage::show("Do you want?", "Caption", CDlgMessage::Question, nullptr),
+              CDlgMessage::Cancel);
+
+    whenShown([](CDlgMessage* dlg) { dlg->close(); });
+    EXPECT_EQ(CDlgMessage::show("Do you want?", {}, CDlgMessage::Question, nullptr),
+              CDlgMessage::Cancel);
+}
+
+TEST(DlgMessage, WarningHasOnlyOkAndTheMainWindowsCaption) {
+    QWidget main;
+    main.setWindowTitle("Main Title");
+    whenShown([](CDlgMessage* dlg) {
+        EXPECT_EQ(dlg->windowTitle(), "Main Title");
+        auto buttons = visibleButtons(dlg);
+        ASSERT_EQ(buttons.size(), 1u);
+        EXPECT_EQ(buttons[0]->text(), "OK");
+        buttons[0]->click();
+    });
+    EXPECT_EQ(CDlgMessage::show("Careful", QString(), CDlgMessage::Warning, &main),
+              CDlgMessage::Ok);
+
+    whenShown([](CDlgMessage* dlg) {
+        EXPECT_EQ(dlg->windowTitle(), "") << "no main window, no caption";
+        dlg->close();
+    });
+    CDlgMessage::show("Careful", QString(), CDlgMessage::Warning, nullptr);
+}
+
+TEST(DlgMessage, NoticeShowsNoButtonsAndClosesItself) {
+    whenShown([](CDlgMessage* dlg) { EXPECT_TRUE(visibleButtons(dlg).empty()); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(CDlgMessage::show("Busy", "Caption", CDlgMessage::Notice, nullptr),
+              CDlgMessage::Cancel);
+    EXPECT_GE(clock.elapsed(), CDlgMessage::kNoticeMs - 50);
+}
+
+TEST(DlgMessage, CloseAllEndsStackedDialogs) {
+    int inner = 0;
+    whenShown([&inner](CDlgMessage*) {
+        whenShown([](CDlgMessage*) { CDlgMessage::closeAll(); });
+        inner = CDlgMessage::show("second", "c", CDlgMessage::Warning, nullptr);
+    });
+    EXPECT_EQ(CDlgMessage::show("first", "c", CDlgMessage::Question, nullptr), CDlgMessage::Cancel);
+    EXPECT_EQ(inner, CDlgMessage::Cancel);
+}
+
+TEST(DlgMessage, OpacityPercentToAlpha) {
+    EXPECT_EQ(CDlgMessage::alphaForPercent(75), 191);
+    EXPECT_EQ(CDlgMessage::alphaForPercent(95), 242);
+    EXPECT_EQ(CDlgMessage::alphaForPercent(200), 255);
+    EXPECT_EQ(CDlgMessage::alphaForPercent(-5), 0);
+}
+
+}  // namespace
+}  // namespace kova
