@@ -10,7 +10,8 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 screenshot="$build/screenshot.png"
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+# Its own session: a Ctrl+C for KOVA must not take the X server away first.
+exec 3< <(setsid Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
 xvfb_pid=$!
 read -r display <&3
 export DISPLAY=":$display"

@@ -24,7 +24,7 @@ start_session() {
   export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
-  exec {xvfb_fd}< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+  exec {xvfb_fd}< <(setsid Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
   xvfb_pid=$!
   local display
   read -r -t 20 display <&"$xvfb_fd" || skip "Xvfb did not start"
