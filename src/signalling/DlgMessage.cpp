@@ -83,6 +83,9 @@ CDlgMessage::CDlgMessage(const QString& text, const QString& caption, int type, 
             break;
     }
     icon_->setPixmap(style()->standardIcon(pixmap).pixmap(32, 32));
+    if (closeAfterMs > 0 && closeTimer_->isActive()) {
+        closeTimer_->start(closeAfterMs);
+    }
 
     setWindowOpacity(alphaForPercent(opacity_) / 255.0);
     setMouseTracking(true);

@@ -31,7 +31,8 @@ public:
     // Asks every open message dialog to close (the quit sequence's last step).
     static void closeAll();
 
-    CDlgMessage(const QString& text, const QString& caption, int type, QWidget* mainWindow);
+    CDlgMessage(const QString& text, const QString& caption, int type, QWidget* mainWindow,
+                int closeAfterMs = 0);
 
     // alpha = percent * 255 / 100, clamped to 0..255
     static int alphaForPercent(int percent);

@@ -48,4 +48,12 @@ public:
     qintptr result = 0;
 };
 
+// Queues the message for the target's thread; nobody waits for an answer.
+void postMessage(QObject* target, int number, QVariant first = {}, QVariant second = {});
+
+// Delivers the message to the target and returns the handler's result. From
+// another thread it blocks until the target's thread has handled it, so the
+// arguments may refer to the caller's data for the duration of the call.
+qintptr sendMessage(QObject* target, int number, QVariant first = {}, QVariant second = {});
+
 }  // namespace kova
