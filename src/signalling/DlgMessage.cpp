@@ -22,7 +22,8 @@ int CDlgMessage::alphaForPercent(int percent) {
     return std::clamp(percent * 255 / 100, 0, 255);
 }
 
-CDlgMessage::CDlgMessage(const QString& text, const QString& caption, int type, QWidget* mainWindow)
+CDlgMessage::CDlgMessage(const QString& text, const QString& caption, int type, QWidget* mainWindow,
+                         int closeAfterMs)
     : QDialog(mainWindow) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     QPalette pal = palette();
@@ -101,8 +102,9 @@ CDlgMessage::CDlgMessage(const QString& text, const QString& caption, int type, 
     }
 }
 
-int CDlgMessage::show(const QString& text, const QString& caption, int type, QWidget* mainWindow) {
-    CDlgMessage dlg(text, caption, type, mainWindow);
+int CDlgMessage::show(const QString& text, const QString& caption, int type, QWidget* mainWindow,
+                      int closeAfterMs) {
+    CDlgMessage dlg(text, caption, type, mainWindow, closeAfterMs);
     const int result = dlg.exec();
     return result == Ok ? Ok : Cancel;
 }

@@ -26,7 +26,10 @@ public:
     // Runs the dialog modally over mainWindow (none: a parentless dialog next to
     // the taskbar). The caption defaults to the main window's title. Returns
     // Ok for OK/Accept, Cancel for everything else.
-    static int show(const QString& text, const QString& caption, int type, QWidget* mainWindow);
+    // closeAfterMs overrides the type's own close timer (tests use short ones);
+    // 0 keeps the type's timer.
+    static int show(const QString& text, const QString& caption, int type, QWidget* mainWindow,
+                    int closeAfterMs = 0);
 
     // Asks every open message dialog to close (the quit sequence's last step).
     static void closeAll();
