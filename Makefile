@@ -32,7 +32,7 @@ bench: build
 asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKOVA_SANITIZE=ON
 	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ctest --output-on-failure -j $(JOBS)
+	cd build-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS)
 
 # Coverage-guided fuzzing with libFuzzer, FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 120
