@@ -9,10 +9,14 @@
 #include "config/AvSettings.h"
 #include "config/ContactStore.h"
 #include "config/ProfileStore.h"
+#include "ui/BalloonReporter.h"
 
 namespace kova {
 
+class CAboutDlg;
 class CPofileDlg;
+class CStartSplash;
+class CTrayIcon;
 class SingleInstance;
 
 struct MainDlgSetup {
@@ -21,10 +25,16 @@ struct MainDlgSetup {
     QString instanceKey;    // names the single-instance channel
 };
 
-class CMainDlg : public QDialog {
+class CMainDlg : public QDialog, public IBalloonReporter {
     Q_OBJECT
 public:
     static inline const QString kTitle = QStringLiteral("KOVA - Open Meeting Room");
+    static inline const QString kTrayTooltip =
+        QStringLiteral("KOVA\nUniversal Video Conferencing Tool");
+    static constexpr int kIcon = 153;
+
+    // Commands of the tray menu.
+    enum Command { ID_APP_ABOUT = 1031, ID_RESTORE = 1033, ID_APP_EXIT = 1034 };
 
     // Captures the program folder and loads avset.cfg.
     CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* parent = nullptr);
@@ -52,15 +62,27 @@ public:
     // Shows the window again in front, from a second copy or the tray.
     void restore();
 
+    void ShowBalloon(const QString& text) override;
+    CTrayIcon& tray() { return *tray_; }
+
+    // The tray menu's entries for the window's state: About, a separator
+    // (command 0), Restore only while hidden, Exit.
+    QList<int> trayMenuCommands() const;
+    void onCommand(int command);
+
 signals:
     // The quit sequence has run: the event loop may end.
     void ended();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
 private:
+    void onTrayNotify(int mouseMessage);
+    void showAbout();
+    void closeSplash();
     bool checkProfile();
     bool editProfile();
     void postCloseRequest();
@@ -77,6 +99,9 @@ private:
     bool quitFlag_ = false;
     bool conferenceActive_ = false;
     QPointer<CPofileDlg> profileDlg_;
+    QPointer<CAboutDlg> aboutDlg_;
+    CTrayIcon* tray_ = nullptr;
+    CStartSplash* splash_ = nullptr;
 };
 
 }  // namespace kova

@@ -7,8 +7,10 @@
 #include <QSignalSpy>
 #include <QUuid>
 
+#include "common/WindowMessages.h"
 #include "config/ProfileStore.h"
 #include "support/TempDir.h"
+#include "ui/TrayIcon.h"
 
 namespace kova {
 namespace {
@@ -84,6 +86,49 @@ TEST_F(MainDlgTest, LoadsTheProfileAndSettingsOfItsFolder) {
     ASSERT_TRUE(dlg.initialise());
     EXPECT_EQ(dlg.profile().name, "Ann");
     EXPECT_EQ(dlg.maxUdpDatagram(), 65507);
+}
+
+}  // namespace
+}  // namespace kova
+
+namespace kova {
+namespace {
+
+TEST_F(MainDlgTest, TrayMenuOffersRestoreOnlyWhileHidden) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    using C = CMainDlg::Command;
+    EXPECT_EQ(dlg.trayMenuCommands(), (QList<int>{C::ID_APP_ABOUT, 0, C::ID_APP_EXIT}));
+    dlg.close();
+    EXPECT_EQ(dlg.trayMenuCommands(),
+              (QList<int>{C::ID_APP_ABOUT, 0, C::ID_RESTORE, C::ID_APP_EXIT}));
+    dlg.onCommand(C::ID_RESTORE);
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+TEST_F(MainDlgTest, TrayClickShowsTheWindowUntilTheQuitFlagIsSet) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    dlg.close();
+    sendMessage(&dlg, MSG_TRAY_NOTIFY, 0, CTrayIcon::kLeftButtonDown);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.tray().tooltip(), "KOVA\nUniversal Video Conferencing Tool");
+
+    dlg.endSession();
+    sendMessage(&dlg, MSG_TRAY_NOTIFY, 0, CTrayIcon::kLeftButtonDown);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST_F(MainDlgTest, BalloonsGoThroughTheTray) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    static_cast<IBalloonReporter&>(dlg).ShowBalloon("No Video!");
+    ASSERT_FALSE(dlg.tray().balloonLog().isEmpty());
+    EXPECT_EQ(dlg.tray().balloonLog().back(), "No Video!");
+    EXPECT_EQ(dlg.tray().balloonTitle(), "KOVA - Open Meeting Room");
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Draws the program's pictures into assets/Pictures/<id>.png with ImageMagick.
+# Run by hand after changing a drawing; the PNGs are committed.
+set -euo pipefail
+out=$(dirname "$0")/../assets/Pictures
+mkdir -p "$out"
+font=DejaVu-Sans-Bold
+
+# 153: the program icon, a camera on a blue tile.
+convert -size 64x64 xc:none \
+  -fill 'gradient:#3d7fc9-#1f4f8f' -draw "roundrectangle 2,2 61,61 12,12" \
+  \( -size 64x64 gradient:'#5c9be0'-'#1e4c8a' \) -compose SrcIn -composite \
+  -fill white -draw "roundrectangle 10,20 40,46 5,5" \
+  -draw "polygon 40,28 54,20 54,46 40,38" \
+  -fill '#1e4c8a' -draw "circle 25,33 25,27" \
+  -fill '#9fd0ff' -draw "circle 25,33 25,30" \
+  "$out/153.png"
+
+# 160: the start-up splash; pure blue (the colour key) is see-through.
+# Hard outer edges: a blended edge pixel would not match the key.
+convert -size 380x200 xc:'#0000ff' \
+  +antialias -fill '#1f4f8f' -draw "roundrectangle 0,0 379,199 24,24" -antialias \
+  -fill '#2d68ad' -draw "roundrectangle 6,6 373,193 20,20" \
+  -fill '#81b4e9' -draw "roundrectangle 10,10 369,120 18,18" \
+  -fill white -font $font -pointsize 54 -annotate +150+92 'KOVA' \
+  \( "$out/153.png" -resize 84x84 \) -geometry +40+22 -composite \
+  -fill '#e8f2ff' -font DejaVu-Sans -pointsize 17 -annotate +48+152 'Universal Video Conferencing Tool' \
+  -fill '#b9d6f5' -pointsize 13 -annotate +150+180 'Starting...' \
+  "$out/160.png"
+
+# 166: the bar colour; column 0 filled, column 1 empty.
+convert -size 1x6 gradient:'#9cf08c'-'#2e9a22' \
+  \( -size 1x6 gradient:'#3b4a5c'-'#56677a' \) +append "$out/166.png"
+
+# 167: the wait popup; white (the colour key) is see-through. The bar runs at
+# x 39, y 12, up to 120 wide; columns 0-160 vanish when there is no bar.
+convert -size 200x30 xc:white \
+  +antialias -fill '#1f4f8f' -draw "roundrectangle 0,0 160,29 8,8" \
+  -draw "circle 181,15 181,1" -antialias \
+  -fill '#81b4e9' -draw "roundrectangle 2,2 158,27 7,7" \
+  -fill '#3b4a5c' -draw "rectangle 38,11 159,18" \
+  -fill '#56677a' -draw "rectangle 39,12 158,17" \
+  -fill '#1f4f8f' -draw "roundrectangle 8,8 22,22 3,3" -draw "polygon 22,12 31,8 31,22 22,18" \
+  -fill '#1f4f8f' -draw "circle 181,15 181,1" \
+  -fill '#81b4e9' -draw "circle 181,15 181,4" \
+  -fill '#1f4f8f' -draw "roundrectangle 173,10 184,20 2,2" -draw "polygon 184,13 190,10 190,20 184,17" \
+  "$out/167.png"
+
+# 163: the About box picture.
+convert -size 96x96 xc:'#ece9d8' \( "$out/153.png" -resize 88x88 \) -geometry +4+4 -composite \
+  "$out/163.png"
