@@ -49,3 +49,54 @@ convert -size 200x30 xc:white \
 # 163: the About box picture.
 convert -size 96x96 xc:'#ece9d8' \( "$out/153.png" -resize 88x88 \) -geometry +4+4 -composite \
   "$out/163.png"
+
+# Button strips: four 40x40 frames side by side (normal, hover or focus,
+# pressed, disabled), a symbol on a rounded tile.
+button() {  # id symbol tile-colour [symbol-colour]
+  local id=$1 sym=$2 tile=$3 ink=${4:-white} frames=()
+  local looks=("$tile:$ink:0" "#ffffff:$tile:0" "$tile:$ink:1" "#b8c4d0:#eef2f6:0")
+  for look in "${looks[@]}"; do
+    IFS=: read -r bg fg shift <<<"$look"
+    local f
+    f=$(mktemp --suffix=.png)
+    convert -size 40x40 xc:'#d8e6f3' \
+      -fill "#1f4f8f" -draw "roundrectangle 1,1 38,38 8,8" \
+      -fill "$bg" -draw "roundrectangle 3,3 36,36 7,7" \
+      -fill "$fg" -font DejaVu-Sans-Bold -pointsize 20 -gravity center \
+      -annotate +$shift+$shift "$sym" "$f"
+    frames+=("$f")
+  done
+  convert "${frames[@]}" +append "$out/$id.png"
+  rm -f "${frames[@]}"
+}
+button 161 '☺' '#2d68ad'
+button 136 '+' '#2d68ad'
+button 135 '✎' '#2d68ad'
+button 134 '✖' '#2d68ad'
+button 133 '☎' '#2e9a22'
+button 1086 '☎' '#c0392b'
+button 174 ':)' '#2d68ad'
+button 132 '⚙' '#2d68ad'
+button 156 '?' '#2d68ad'
+
+# 171: the close button, on the band's colour (key 157,200,224).
+frames=()
+for look in '#1f4f8f' '#c0392b' '#8e2a1f' '#9aa8b4'; do
+  f=$(mktemp --suffix=.png)
+  convert -size 22x22 xc:'#9dc8e0' -fill "$look" -draw "roundrectangle 1,1 20,20 5,5" \
+    -stroke white -strokewidth 2 -draw "line 7,7 14,14" -draw "line 14,7 7,14" "$f"
+  frames+=("$f")
+done
+convert "${frames[@]}" +append "$out/171.png"; rm -f "${frames[@]}"
+
+# 164 / 165: available / not available.
+convert -size 32x32 xc:none -fill '#1f7a14' -draw "circle 16,16 16,5" -fill '#6be05a' -draw "circle 16,16 16,8" "$out/164.png"
+convert -size 32x32 xc:none -fill '#7a7a7a' -draw "circle 16,16 16,5" -fill '#c8c8c8' -draw "circle 16,16 16,8" "$out/165.png"
+
+# 172: the program picture at the top left of the main window.
+convert -size 52x52 xc:'#ece9d8' \( "$out/153.png" -resize 48x48 \) -geometry +2+2 -composite "$out/172.png"
+
+# 168: the status panel; its first 130 columns keep their shape when stretched.
+convert -size 400x48 xc:none -fill '#1f4f8f' -draw "roundrectangle 0,0 399,47 10,10" \
+  -fill '#2d68ad' -draw "roundrectangle 3,3 396,44 8,8" \
+  -fill '#3d7fc9' -draw "roundrectangle 8,8 120,40 6,6" "$out/168.png"

@@ -2,16 +2,23 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
+#include <QDesktopServices>
 #include <QMenu>
-#include <QVBoxLayout>
+#include <QScreen>
+#include <QUrl>
 
 #include "app/AboutDlg.h"
+#include "audio/WaveFormat.h"
 #include "common/WindowMessages.h"
 #include "config/ProgramPaths.h"
+#include "contacts/ContactBook.h"
+#include "contacts/ContactDlg.h"
+#include "contacts/Imagetxt.h"
+#include "contacts/ListContact.h"
 #include "contacts/PofileDlg.h"
 #include "platform/SingleInstance.h"
 #include "signalling/DlgMessage.h"
+#include "ui/HoverButton.h"
 #include "ui/Pictures.h"
 #include "ui/StartSplash.h"
 #include "ui/TrayIcon.h"
@@ -19,9 +26,28 @@
 namespace kova {
 
 namespace {
-const QColor kBackground(129, 180, 233);
 const QString kAvSettingsFile = QStringLiteral("avset.cfg");
 const QString kContactsFile = QStringLiteral("clset.cfg");
+
+// Names of the audio format tags the program offers.
+QString audioTagName(std::uint16_t tag) {
+    switch (tag) {
+        case 0x0001:
+            return QStringLiteral("PCM");
+        case 0x0002:
+            return QStringLiteral("MS ADPCM");
+        case 0x0006:
+            return QStringLiteral("CCITT A-Law");
+        case 0x0007:
+            return QStringLiteral("CCITT u-Law");
+        case 0x0011:
+            return QStringLiteral("IMA ADPCM");
+        case 0x0031:
+            return QStringLiteral("GSM 6.10");
+        default:
+            return QStringLiteral("PCM");
+    }
+}
 }  // namespace
 
 CMainDlg::CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* parent)
@@ -31,7 +57,8 @@ CMainDlg::CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* pa
       settings_(loadAvSettings(joinPath(setup_.programFolder, kAvSettingsFile))),
       profileStore_(setup_.profile) {
     setModal(false);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // The window draws its own band and close button.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     tray_ = new CTrayIcon(this);
 }
 
@@ -54,20 +81,21 @@ bool CMainDlg::initialise() {
     }
 
     setWindowTitle(kTitle);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kBackground);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(this);
-    auto* banner = new QLabel(tr("KOVA"), this);
-    banner->setAlignment(Qt::AlignCenter);
-    layout->addWidget(banner);
-    resize(640, 400);
+    createControls();
 
     contactStore_.setPath(joinPath(setup_.programFolder, kContactsFile));
+    contacts_ = std::make_unique<ContactBook>(*list_, contactStore_, this);
+    contacts_->load();
+    updateContactButtons();
 
     setWindowIcon(QIcon(picture(kIcon)));
     tray_->Add(this, kIcon, kTrayTooltip);
+
+    updateStatusPanel();
+    layoutControls();
+    if (const QScreen* s = screen()) {
+        move(s->availableGeometry().center() - rect().center());
+    }
 
     show();
     const bool keepRunning = checkProfile();
@@ -124,11 +152,89 @@ void CMainDlg::ShowBalloon(const QString& text) {
 }
 
 bool CMainDlg::event(QEvent* event) {
-    if (event->type() == static_cast<QEvent::Type>(MSG_TRAY_NOTIFY)) {
-        onTrayNotify(static_cast<WindowMessage*>(event)->second.toInt());
-        return true;
+    const int type = static_cast<int>(event->type());
+    if (type < QEvent::User) {
+        return QDialog::event(event);
     }
-    return QDialog::event(event);
+    auto* m = static_cast<WindowMessage*>(event);
+    switch (type) {
+        case MSG_TRAY_NOTIFY:
+            onTrayNotify(m->second.toInt());
+            return true;
+        case MSG_PRESENCE_REPLY:
+            postMessage(list_, MSG_PRESENCE_REPLY, m->first, m->second);
+            m->result = 0;
+            return true;
+        case MSG_CONTACT_ACTIVATED:
+            if (m->first.value<void*>() == list_) {
+                onCommand(ID_START_CHAT);
+            }
+            m->result = 1;
+            return true;
+        default:
+            return QDialog::event(event);
+    }
+}
+
+CHoverButton* CMainDlg::button(int command) const {
+    return buttons_.value(command);
+}
+
+void CMainDlg::updateContactButtons() {
+    const bool enable = list_->Current().has_value() && !conferenceActive_;
+    for (int c : {ID_EDIT, ID_DELETE, ID_CONNECT, ID_CHAT}) {
+        buttons_[c]->setEnabled(enable);
+    }
+}
+
+void CMainDlg::setConferenceActive(bool active) {
+    conferenceActive_ = active;
+    list_->SetBusyMark(active);
+    updateContactButtons();
+}
+
+QString CMainDlg::videoStatusLine(std::uint32_t fourCC, int width, int height) {
+    QString codec;
+    for (int i = 0; i < 4; ++i) {
+        codec += QChar(static_cast<char16_t>((fourCC >> (8 * i)) & 0xFF));
+    }
+    return QStringLiteral("Video: codec %1, resolution %2x%3, 24 bits")
+        .arg(codec)
+        .arg(width)
+        .arg(height);
+}
+
+QString CMainDlg::audioStatusLine(const QString& codecName) {
+    return QStringLiteral("Audio: codec %1, 8000 Herz").arg(codecName);
+}
+
+void CMainDlg::updateStatusPanel() {
+    // Until local video runs the call goes out at the default size.
+    const auto format = WaveFormat::decode(settings_.audioFormat);
+    statusPanel_->SetLines(videoStatusLine(settings_.compressorFourCC, 320, 240),
+                           audioStatusLine(audioTagName(format ? format->formatTag : 0)));
+}
+
+void CMainDlg::openHelp() {
+    if (helpBusy_) {
+        return;
+    }
+    helpBusy_ = true;
+    const QString page = findAsset(setup_.programFolder, QStringLiteral("Help/HelpKova.htm"));
+    if (!page.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    }
+    helpBusy_ = false;
+}
+
+void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // The band's menu stands in for the system menu a framed window has.
+    if (event->pos().y() >= bandHeight()) {
+        return;
+    }
+    QMenu menu(this);
+    menu.addAction(tr("&About KOVA..."), this, [this] { onCommand(ID_SYSTEM_ABOUT); });
+    menu.exec(event->globalPos());
 }
 
 QList<int> CMainDlg::trayMenuCommands() const {
@@ -173,7 +279,30 @@ void CMainDlg::onTrayNotify(int mouseMessage) {
 
 void CMainDlg::onCommand(int command) {
     switch (command) {
+        case ID_PROFILE:
+            editProfile();
+            break;
+        case ID_NEW:
+            contacts_->add();
+            updateContactButtons();
+            break;
+        case ID_EDIT:
+        case ID_EDIT_CONTACT:
+            contacts_->edit();
+            break;
+        case ID_DELETE:
+        case ID_REMOVE_CONTACT:
+            contacts_->remove();
+            updateContactButtons();
+            break;
+        case ID_HELP:
+            openHelp();
+            break;
+        case ID_CLOSE:
+            postCloseRequest();
+            break;
         case ID_APP_ABOUT:
+        case ID_SYSTEM_ABOUT:
             showAbout();
             break;
         case ID_RESTORE:
@@ -248,6 +377,9 @@ void CMainDlg::runQuitSequence() {
     }
     if (aboutDlg_) {
         aboutDlg_->reject();
+    }
+    if (contacts_ && contacts_->openDialog() != nullptr) {
+        contacts_->openDialog()->reject();
     }
     CDlgMessage::closeAll();
     QApplication::restoreOverrideCursor();

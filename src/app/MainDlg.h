@@ -5,18 +5,25 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <memory>
 
 #include "config/AvSettings.h"
 #include "config/ContactStore.h"
 #include "config/ProfileStore.h"
 #include "ui/BalloonReporter.h"
 
+class QLabel;
+
 namespace kova {
 
 class CAboutDlg;
+class CHoverButton;
+class CImagetxt;
+class CListContact;
 class CPofileDlg;
 class CStartSplash;
 class CTrayIcon;
+class ContactBook;
 class SingleInstance;
 
 struct MainDlgSetup {
@@ -33,8 +40,27 @@ public:
         QStringLiteral("KOVA\nUniversal Video Conferencing Tool");
     static constexpr int kIcon = 153;
 
-    // Commands of the tray menu.
-    enum Command { ID_APP_ABOUT = 1031, ID_RESTORE = 1033, ID_APP_EXIT = 1034 };
+    // Commands of the buttons, the tray menu and the contact menu.
+    enum Command {
+        ID_SYSTEM_ABOUT = 16,
+        ID_PROPERTIES = 1005,
+        ID_CONNECT = 1019,
+        ID_NEW = 1021,
+        ID_EDIT = 1022,
+        ID_DISCONNECT = 1023,
+        ID_PROFILE = 1024,
+        ID_DELETE = 1025,
+        ID_CHAT = 1027,
+        ID_APP_ABOUT = 1031,
+        ID_RESTORE = 1033,
+        ID_APP_EXIT = 1034,
+        ID_HELP = 1041,
+        ID_START_CONFERENCE = 1053,
+        ID_EDIT_CONTACT = 1055,
+        ID_REMOVE_CONTACT = 1056,
+        ID_CLOSE = 1058,
+        ID_START_CHAT = 1069,
+    };
 
     // Captures the program folder and loads avset.cfg.
     CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* parent = nullptr);
@@ -53,6 +79,7 @@ public:
     void exitProgram();
 
     bool quitFlag() const { return quitFlag_; }
+    bool conferenceActive() const { return conferenceActive_; }
     const AvSettings& settings() const { return settings_; }
     AvSettings& settings() { return settings_; }
     const Profile& profile() const { return profile_; }
@@ -64,11 +91,24 @@ public:
 
     void ShowBalloon(const QString& text) override;
     CTrayIcon& tray() { return *tray_; }
+    CListContact& contactList() { return *list_; }
+    ContactBook& contacts() { return *contacts_; }
+    CImagetxt& statusPanel() { return *statusPanel_; }
+    CHoverButton* button(int command) const;
 
     // The tray menu's entries for the window's state: About, a separator
     // (command 0), Restore only while hidden, Exit.
     QList<int> trayMenuCommands() const;
     void onCommand(int command);
+
+    // Edit, Delete, Connect and Chat follow the selection and the conference.
+    void updateContactButtons();
+    // "Video: codec ..." and "Audio: codec ..." from the current call settings.
+    void updateStatusPanel();
+    void setConferenceActive(bool active);
+
+    static QString videoStatusLine(std::uint32_t fourCC, int width, int height);
+    static QString audioStatusLine(const QString& codecName);
 
 signals:
     // The quit sequence has run: the event loop may end.
@@ -78,10 +118,19 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Building and placing the controls (MainDlgControls.cpp).
+    void createControls();
+    void layoutControls();
+    int bandHeight() const;
+
     void onTrayNotify(int mouseMessage);
     void showAbout();
+    void openHelp();
     void closeSplash();
     bool checkProfile();
     bool editProfile();
@@ -98,10 +147,20 @@ private:
     SingleInstance* singleInstance_ = nullptr;
     bool quitFlag_ = false;
     bool conferenceActive_ = false;
+    bool helpBusy_ = false;
     QPointer<CPofileDlg> profileDlg_;
     QPointer<CAboutDlg> aboutDlg_;
     CTrayIcon* tray_ = nullptr;
     CStartSplash* splash_ = nullptr;
+
+    CListContact* list_ = nullptr;
+    std::unique_ptr<ContactBook> contacts_;
+    CImagetxt* statusPanel_ = nullptr;
+    QLabel* programPicture_ = nullptr;
+    QWidget* videoArea_ = nullptr;
+    QWidget* speakerSlider_ = nullptr;
+    QWidget* micSlider_ = nullptr;
+    QMap<int, CHoverButton*> buttons_;
 };
 
 }  // namespace kova

@@ -9,7 +9,11 @@
 
 #include "common/WindowMessages.h"
 #include "config/ProfileStore.h"
+#include "contacts/ContactEntry.h"
+#include "contacts/Imagetxt.h"
+#include "contacts/ListContact.h"
 #include "support/TempDir.h"
+#include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
 
 namespace kova {
@@ -129,6 +133,52 @@ TEST_F(MainDlgTest, BalloonsGoThroughTheTray) {
     ASSERT_FALSE(dlg.tray().balloonLog().isEmpty());
     EXPECT_EQ(dlg.tray().balloonLog().back(), "No Video!");
     EXPECT_EQ(dlg.tray().balloonTitle(), "KOVA - Open Meeting Room");
+}
+
+}  // namespace
+}  // namespace kova
+
+namespace kova {
+namespace {
+
+TEST_F(MainDlgTest, ContactButtonsFollowSelectionAndConference) {
+    writeProfile();
+    CContactStore(dir.path("clset.cfg")).appendEntry("Ann", "ann@x", "192.0.2.1");
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    const QList<int> contactButtons{CMainDlg::ID_EDIT, CMainDlg::ID_DELETE, CMainDlg::ID_CONNECT,
+                                    CMainDlg::ID_CHAT};
+    for (int c : contactButtons) {
+        EXPECT_TRUE(dlg.button(c)->isEnabled()) << c << " with the first contact selected";
+    }
+    dlg.setConferenceActive(true);
+    for (int c : contactButtons) {
+        EXPECT_FALSE(dlg.button(c)->isEnabled()) << c << " during a conference";
+    }
+    EXPECT_TRUE(dlg.contactList().busyMark());
+    dlg.setConferenceActive(false);
+    EXPECT_TRUE(dlg.button(CMainDlg::ID_CHAT)->isEnabled());
+    EXPECT_TRUE(dlg.button(CMainDlg::ID_NEW)->isEnabled());
+    EXPECT_FALSE(dlg.button(CMainDlg::ID_DISCONNECT)->isVisible());
+}
+
+TEST_F(MainDlgTest, StatusPanelWithoutCameraShowsTheDefaultCall) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    EXPECT_EQ(dlg.statusPanel().line1(), "Video: codec IV50, resolution 320x240, 24 bits");
+    EXPECT_EQ(dlg.statusPanel().line2(), "Audio: codec GSM 6.10, 8000 Herz");
+}
+
+TEST_F(MainDlgTest, PresenceRepliesReachTheListUnchanged) {
+    writeProfile();
+    CContactStore(dir.path("clset.cfg")).appendEntry("Ann", "ann@x", "192.0.2.1");
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    EXPECT_EQ(sendMessage(&dlg, MSG_PRESENCE_REPLY, 1, contactKey("192.0.2.1")), 0);
+    QApplication::processEvents();
+    EXPECT_TRUE(dlg.contactList().model().at(0).available);
+    EXPECT_EQ(sendMessage(&dlg, MSG_CONTACT_ACTIVATED, QVariant::fromValue<void*>(nullptr), 0), 1);
 }
 
 }  // namespace

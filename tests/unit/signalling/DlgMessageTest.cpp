@@ -7,17 +7,14 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "support/Modal.h"
+
 namespace kova {
 namespace {
 
-// Runs `act` on the message dialog once it is shown modally.
 template <typename F>
 void whenShown(F act) {
-    QTimer::singleShot(0, [act] {
-        auto* dlg = qobject_cast<CDlgMessage*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        act(dlg);
-    });
+    test::whenShown<CDlgMessage>(act);
 }
 
 std::vector<QPushButton*> visibleButtons(CDlgMessage* dlg) {

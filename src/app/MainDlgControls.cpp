@@ -1,0 +1,161 @@
+// The main window's controls: building them, placing them, and the painted
+// background with its draggable top band.
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include "app/MainDlg.h"
+#include "app/MainLayout.h"
+#include "contacts/Imagetxt.h"
+#include "contacts/ListContact.h"
+#include "ui/HoverButton.h"
+#include "ui/Pictures.h"
+
+namespace kova {
+
+namespace {
+
+const QColor kBackground(129, 180, 233);
+const QColor kBand(91, 146, 206);
+const QColor kButtonKey(216, 230, 243);
+const QColor kCloseKey(157, 200, 224);
+
+constexpr int kMargin = 8;
+constexpr int kButtonGap = 4;
+constexpr QSize kSlider(24, 110);
+constexpr QSize kDefaultVideo(320, 240);
+constexpr int kListWidth = 200;
+
+struct ButtonSpec {
+    int command;
+    int picture;
+    const char* tooltip;
+};
+
+// In the order they stand in the band; Disconnect shares Connect's place.
+constexpr ButtonSpec kButtons[] = {
+    {CMainDlg::ID_PROFILE, 161, "My Profile"},
+    {CMainDlg::ID_NEW, 136, "Add Contact"},
+    {CMainDlg::ID_EDIT, 135, "Edit Contact"},
+    {CMainDlg::ID_DELETE, 134, "Remove Contact"},
+    {CMainDlg::ID_CONNECT, 133, "Start Video Conference"},
+    {CMainDlg::ID_DISCONNECT, 1086, "Disconnect Conference"},
+    {CMainDlg::ID_CHAT, 174, "Start Chat :)"},
+    {CMainDlg::ID_PROPERTIES, 132, "Devices Settings"},
+    {CMainDlg::ID_HELP, 156, "Help"},
+};
+
+}  // namespace
+
+void CMainDlg::createControls() {
+    programPicture_ = new QLabel(this);
+    programPicture_->setPixmap(picture(172));
+    programPicture_->move(kMargin, kMargin);
+    programPicture_->adjustSize();
+
+    int x = programPicture_->x() + programPicture_->width() + kMargin;
+    for (const ButtonSpec& spec : kButtons) {
+        auto* b = new CHoverButton(this);
+        b->LoadBitmap(spec.picture, kButtonKey, true);
+        b->SetTooltip(tr(spec.tooltip));
+        if (spec.command == ID_DISCONNECT) {
+            b->move(buttons_[ID_CONNECT]->pos());
+            b->hide();
+        } else {
+            b->move(x, kMargin + 4);
+            x += b->width() + kButtonGap;
+        }
+        connect(b, &QAbstractButton::clicked, this, [this, c = spec.command] { onCommand(c); });
+        buttons_[spec.command] = b;
+    }
+    auto* close = new CHoverButton(this);
+    close->LoadBitmap(171, kCloseKey, false);
+    close->SetTooltip(tr("Close"));
+    connect(close, &QAbstractButton::clicked, this, [this] { onCommand(ID_CLOSE); });
+    buttons_[ID_CLOSE] = close;
+    for (int c : {ID_EDIT, ID_DELETE, ID_CONNECT, ID_CHAT}) {
+        buttons_[c]->setEnabled(false);
+    }
+
+    const int top = bandHeight() + kMargin;
+    list_ = new CListContact(this);
+    list_->setGeometry(kMargin, top, kListWidth, kDefaultVideo.height());
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, &CMainDlg::updateContactButtons);
+    connect(list_, &CListContact::commandRequested, this, &CMainDlg::onCommand);
+    connect(list_, &CListContact::deletePressed, this, [this] {
+        if (buttons_[ID_DELETE]->isEnabled()) {
+            onCommand(ID_DELETE);
+        }
+    });
+
+    videoArea_ = new QWidget(this);
+    videoArea_->setObjectName(QStringLiteral("localVideo"));
+    videoArea_->setStyleSheet(QStringLiteral("#localVideo { background: #1b2b3c; }"));
+    videoArea_->setGeometry(kMargin + kListWidth + kMargin, top, kDefaultVideo.width(),
+                            kDefaultVideo.height());
+
+    // Places of the volume sliders until they exist.
+    speakerSlider_ = new QWidget(this);
+    micSlider_ = new QWidget(this);
+
+    statusPanel_ = new CImagetxt(this);
+    statusPanel_->SetBitmap(168, Qt::white);
+}
+
+int CMainDlg::bandHeight() const {
+    const CHoverButton* profile = buttons_.value(ID_PROFILE);
+    return profile != nullptr ? profile->geometry().bottom() + 1 + 9 : 100;
+}
+
+void CMainDlg::layoutControls() {
+    MainLayoutInput in;
+    in.bandHeight = bandHeight();
+    in.videoArea = videoArea_->geometry();
+    in.captureSize = kDefaultVideo;
+    if (const QScreen* s = screen()) {
+        in.screenSize = s->availableGeometry().size();
+    } else {
+        in.screenSize = QSize(1280, 800);
+    }
+    in.list = list_->geometry();
+    in.helpRight = buttons_[ID_HELP]->geometry().right() + 1;
+    in.slider = kSlider;
+    in.panelHeight = statusPanel_->Height();
+    in.closeButton = buttons_[ID_CLOSE]->size();
+
+    const MainLayout out = computeMainLayout(in);
+    videoArea_->setGeometry(out.videoArea);
+    list_->setGeometry(out.list);
+    speakerSlider_->setGeometry(out.speakerSlider);
+    micSlider_->setGeometry(out.micSlider);
+    statusPanel_->setGeometry(out.statusPanel);
+    buttons_[ID_CLOSE]->setGeometry(out.closeButton);
+    setFixedSize(out.client);
+}
+
+void CMainDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+    QLinearGradient band(0, 0, 0, bandHeight());
+    band.setColorAt(0, kBand.lighter(115));
+    band.setColorAt(1, kBand);
+    painter.fillRect(QRect(0, 0, width(), bandHeight()), band);
+    painter.setPen(kBand.darker(130));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void CMainDlg::mousePressEvent(QMouseEvent* event) {
+    // The band stands in for a title bar.
+    if (event->button() == Qt::LeftButton && event->position().y() < bandHeight() &&
+        windowHandle() != nullptr) {
+        windowHandle()->startSystemMove();
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
+}  // namespace kova

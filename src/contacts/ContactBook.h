@@ -1,0 +1,47 @@
+#pragma once
+// The user's contact flows over the shown list and clset.cfg together: load,
+// add, edit and remove by hand, and the automatic look-up of a peer that called
+// or chatted. The list and the file hold the same contacts in the same order.
+
+#include <QPointer>
+
+class QWidget;
+
+namespace kova {
+
+class CContactDlg;
+class CContactStore;
+class CListContact;
+
+class ContactBook {
+public:
+    static inline const QString kLimitText =
+        QStringLiteral("Support no more then 30 contacts in list!");
+    static inline const QString kLoopback = QStringLiteral("127.0.0.1");
+
+    // dialogParent: owner of the dialogs and message boxes (the main window).
+    ContactBook(CListContact& list, CContactStore& store, QWidget* dialogParent);
+
+    // Fills the list from the file and selects the first contact.
+    void load();
+    // The user's own flows; each opens its dialog or question.
+    void add();
+    void edit();
+    void remove();
+    // A peer that called or chatted; never for the loopback address. True when
+    // it was added to the list and the file.
+    bool lookUpOrAdd(const QString& name, const QString& mail, const QString& addr);
+
+    // The open Contact Data dialog, for the quit sequence.
+    CContactDlg* openDialog() const { return dialog_; }
+
+private:
+    bool atLimit() const;
+
+    CListContact& list_;
+    CContactStore& store_;
+    QWidget* parent_;
+    QPointer<CContactDlg> dialog_;
+};
+
+}  // namespace kova

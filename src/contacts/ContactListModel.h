@@ -1,0 +1,56 @@
+#pragma once
+// The contacts as the list shows them, with their availability, and the rules
+// that work on them: looking up a calling peer, presence replies and the poll's
+// offline marking. Free of widgets; the list control draws it.
+
+#include <optional>
+#include <vector>
+
+#include "contacts/ContactEntry.h"
+
+namespace kova {
+
+class ContactListModel {
+public:
+    // A contact not heard from for longer than this is shown as not available.
+    static constexpr std::uint32_t kOfflineAfterMs = 20000;
+
+    struct Item {
+        ContactEntry entry;
+        bool available = false;
+    };
+
+    int size() const { return static_cast<int>(items_.size()); }
+    const Item& at(int i) const { return items_.at(i); }
+
+    void insert(const QString& name, const QString& mail, const QString& addr, std::uint32_t now);
+    // Keeps the availability; the entry is refilled and its clock restarted.
+    void update(int i, const QString& name, const QString& mail, const QString& addr,
+                std::uint32_t now);
+    void remove(int i);
+
+    enum class LookUp {
+        Known,  // found (and maybe updated in the list only) or nothing to add
+        New,    // not found: the caller adds it, within the contact limit
+    };
+    // A peer that called or chatted: finds it by mail, or by address and name,
+    // or by address alone, updating what it shows; never touches the stored list.
+    LookUp lookUpOrAdd(const QString& name, const QString& mail, const QString& addr,
+                       std::uint32_t now);
+
+    // The first contact whose key matches becomes available (idle) or not;
+    // returns its index, or -1 when no contact has that address.
+    int presenceReply(bool idle, std::uint32_t key, std::uint32_t now);
+
+    // For the presence poll: contact i's address, after marking it not available
+    // when it has been silent for too long. nullopt when there is no contact i.
+    std::optional<QString> pollStep(int i, std::uint32_t now);
+
+    // "mail\naddr\nOnline" or "...\nOffline"
+    QString tooltip(int i) const;
+
+private:
+    std::vector<Item> items_;
+};
+
+}  // namespace kova

@@ -1,0 +1,123 @@
+#include "contacts/ContactBook.h"
+
+#include <gtest/gtest.h>
+
+#include "config/ContactStore.h"
+#include "contacts/ContactDlg.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include "contacts/ListContact.h"
+#include "signalling/DlgMessage.h"
+#include "support/Modal.h"
+#include "support/TempDir.h"
+
+namespace kova {
+namespace {
+
+using test::TempDir;
+using test::whenShown;
+
+class ContactBookTest : public ::testing::Test {
+protected:
+    void fill(int n) {
+        for (int i = 0; i < n; ++i) {
+            store.appendEntry(QString("C%1").arg(i), QString("c%1@x").arg(i),
+                              QString("192.0.2.%1").arg(i));
+        }
+        book.load();
+    }
+    TempDir dir;
+    CContactStore store{dir.path("clset.cfg")};
+    CListContact list;
+    ContactBook book{list, store, nullptr};
+};
+
+TEST_F(ContactBookTest, LoadShowsTheStoredContactsAndSelectsTheFirst) {
+    fill(3);
+    ASSERT_EQ(list.topLevelItemCount(), 3);
+    EXPECT_EQ(list.Current()->index, 0);
+    EXPECT_EQ(list.Current()->addr, "192.0.2.0");
+}
+
+TEST_F(ContactBookTest, PeerLookUpsChangeOnlyTheDisplayUnlessThePeerIsNew) {
+    fill(2);
+    EXPECT_FALSE(book.lookUpOrAdd("C1", "c1@x", "198.51.100.1"));
+    EXPECT_EQ(list.model().at(1).entry.addrText(), "198.51.100.1");
+    QString name, mail, addr;
+    store.readEntry(1, name, mail, addr);
+    EXPECT_EQ(addr, "192.0.2.1") << "the stored address comes back at the next start";
+
+    EXPECT_TRUE(book.lookUpOrAdd("New", "new@x", "203.0.113.1"));
+    EXPECT_EQ(store.count(), 3u);
+    EXPECT_EQ(list.topLevelItemCount(), 3);
+    EXPECT_FALSE(book.lookUpOrAdd("Self", "self@x", "127.0.0.1"));
+    EXPECT_EQ(store.count(), 3u);
+}
+
+TEST_F(ContactBookTest, The31stPeerShowsTheLimitAndAddsNothing) {
+    fill(30);
+    QString shown;
+    whenShown<CDlgMessage>([&shown](CDlgMessage* dlg) {
+        shown = dlg->findChildren<QLabel*>().back()->text();
+        dlg->done(CDlgMessage::Cancel);
+    });
+    EXPECT_FALSE(book.lookUpOrAdd("Late", "late@x", "203.0.113.9"));
+    EXPECT_EQ(shown, "Support no more then 30 contacts in list!");
+    EXPECT_EQ(store.count(), 30u);
+    EXPECT_EQ(list.topLevelItemCount(), 30);
+}
+
+TEST_F(ContactBookTest, AddEditAndRemoveThroughTheirDialogs) {
+    whenShown<CContactDlg>([](CContactDlg* dlg) {
+        dlg->nameEdit()->setText("Ann");
+        dlg->addrEdit()->setText("192.0.2.7");
+        dlg->accept();
+    });
+    book.add();
+    ASSERT_EQ(store.count(), 1u);
+    list.Select(0);
+
+    whenShown<CContactDlg>([](CContactDlg* dlg) {
+        EXPECT_EQ(dlg->nameEdit()->text(), "Ann");
+        dlg->mailEdit()->setText("ann@x");
+        dlg->accept();
+    });
+    book.edit();
+    QString name, mail, addr;
+    store.readEntry(0, name, mail, addr);
+    EXPECT_EQ(mail, "ann@x");
+
+    whenShown<CDlgMessage>([](CDlgMessage* dlg) { dlg->done(CDlgMessage::Cancel); });
+    book.remove();
+    EXPECT_EQ(store.count(), 1u) << "rejected";
+    whenShown<CDlgMessage>([](CDlgMessage* dlg) { dlg->done(CDlgMessage::Ok); });
+    book.remove();
+    EXPECT_EQ(store.count(), 0u);
+    EXPECT_EQ(list.topLevelItemCount(), 0);
+}
+
+TEST(ContactDlg, OkNeedsNameAndAddressAndStaysEnabled) {
+    CContactDlg dlg({}, {}, {});
+    EXPECT_FALSE(dlg.okButton()->isEnabled());
+    dlg.nameEdit()->setText("Ann");
+    EXPECT_FALSE(dlg.okButton()->isEnabled());
+    dlg.addrEdit()->setText("192.0.2.1");
+    EXPECT_TRUE(dlg.okButton()->isEnabled()) << "the e-mail may stay empty";
+    dlg.nameEdit()->clear();
+    EXPECT_TRUE(dlg.okButton()->isEnabled());
+}
+
+TEST(ListContact, ContextMenuOffersNoCallWhileBusy) {
+    CListContact list;
+    using L = CListContact;
+    EXPECT_EQ(list.menuCommands(), (QList<int>{L::ID_START_CONFERENCE, L::ID_START_CHAT, 0,
+                                               L::ID_EDIT_CONTACT, L::ID_REMOVE_CONTACT}));
+    list.SetBusyMark(true);
+    EXPECT_EQ(list.menuCommands(),
+              (QList<int>{L::ID_START_CHAT, 0, L::ID_EDIT_CONTACT, L::ID_REMOVE_CONTACT}));
+}
+
+}  // namespace
+}  // namespace kova

@@ -1,0 +1,93 @@
+#include "contacts/ContactListModel.h"
+
+#include <gtest/gtest.h>
+
+namespace kova {
+namespace {
+
+using LookUp = ContactListModel::LookUp;
+
+QString addrOf(const ContactListModel& m, int i) {
+    return m.at(i).entry.addrText();
+}
+
+TEST(ContactLookUp, KnownMailFromANewAddressUpdatesTheShownAddress) {
+    ContactListModel m;
+    m.insert("Ann", "ann@x", "192.0.2.1", 0);
+    EXPECT_EQ(m.lookUpOrAdd("Ann", "ann@x", "198.51.100.9", 5), LookUp::Known);
+    EXPECT_EQ(addrOf(m, 0), "198.51.100.9");
+    EXPECT_EQ(m.at(0).entry.key, contactKey("198.51.100.9")) << "replies now match";
+    EXPECT_EQ(m.size(), 1);
+}
+
+TEST(ContactLookUp, SameAddressAndNameWithANewMailIsTheSamePeer) {
+    ContactListModel m;
+    m.insert("Ann", "old@x", "192.0.2.1", 0);
+    EXPECT_EQ(m.lookUpOrAdd("Ann", "new@x", "192.0.2.1", 5), LookUp::Known);
+    EXPECT_EQ(m.at(0).entry.mailText(), "new@x");
+}
+
+TEST(ContactLookUp, AnAddressSharedByTwoUpdatesTheLaterOne) {
+    ContactListModel m;
+    m.insert("Ann", "ann@x", "192.0.2.1", 0);
+    m.insert("Bob", "bob@x", "192.0.2.1", 0);
+    m.insert("Cy", "cy@x", "192.0.2.3", 0);
+    EXPECT_EQ(m.lookUpOrAdd("Dee", "dee@x", "192.0.2.1", 5), LookUp::Known);
+    EXPECT_EQ(m.at(0).entry.nameText(), "Ann");
+    EXPECT_EQ(m.at(1).entry.nameText(), "Dee");
+    EXPECT_EQ(m.at(1).entry.mailText(), "dee@x");
+    // Without a name the address match changes nothing.
+    EXPECT_EQ(m.lookUpOrAdd("", "eve@x", "192.0.2.1", 5), LookUp::Known);
+    EXPECT_EQ(m.at(1).entry.nameText(), "Dee");
+}
+
+TEST(ContactLookUp, UnknownPeerIsNewUnlessItHasNoMail) {
+    ContactListModel m;
+    m.insert("Ann", "ann@x", "192.0.2.1", 0);
+    EXPECT_EQ(m.lookUpOrAdd("Zed", "", "203.0.113.5", 5), LookUp::Known);
+    EXPECT_EQ(m.lookUpOrAdd("Zed", "zed@x", "203.0.113.5", 5), LookUp::New);
+    EXPECT_EQ(m.size(), 1) << "the caller adds it";
+}
+
+TEST(ContactPresence, RepliesMarkTheFirstContactWithThatAddress) {
+    ContactListModel m;
+    m.insert("Host", "h", "peer.example.org", 0);
+    m.insert("Ann", "a", "192.0.2.1", 0);
+    m.insert("Ann again", "a2", "192.0.2.1", 0);
+    EXPECT_EQ(m.presenceReply(true, contactKey("192.0.2.1"), 100), 1);
+    EXPECT_TRUE(m.at(1).available);
+    EXPECT_FALSE(m.at(2).available);
+    EXPECT_EQ(m.at(1).entry.lastHeard, 100u);
+    EXPECT_EQ(m.presenceReply(false, contactKey("192.0.2.1"), 200), 1) << "in a conference";
+    EXPECT_FALSE(m.at(1).available);
+    EXPECT_EQ(m.presenceReply(true, contactKey("203.0.113.1"), 300), -1);
+    EXPECT_FALSE(m.at(0).available) << "a host name never matches";
+}
+
+TEST(ContactPresence, SilenceOfMoreThanTwentySecondsMarksNotAvailable) {
+    ContactListModel m;
+    m.insert("Ann", "a", "192.0.2.1", 1000);
+    m.presenceReply(true, contactKey("192.0.2.1"), 1000);
+    EXPECT_EQ(m.pollStep(0, 21000), "192.0.2.1");
+    EXPECT_TRUE(m.at(0).available) << "exactly 20000 ms is not yet too long";
+    m.pollStep(0, 21001);
+    EXPECT_FALSE(m.at(0).available);
+    EXPECT_EQ(m.at(0).entry.lastHeard, 21001u) << "the clock restarts";
+    // The tick counter wraps without marking everybody offline.
+    m.presenceReply(true, contactKey("192.0.2.1"), 0xFFFFFF00u);
+    m.pollStep(0, 0x100);
+    EXPECT_TRUE(m.at(0).available);
+    EXPECT_FALSE(m.pollStep(1, 0).has_value());
+    EXPECT_FALSE(m.pollStep(-1, 0).has_value());
+}
+
+TEST(ContactPresence, TooltipShowsMailAddressAndState) {
+    ContactListModel m;
+    m.insert("Ann", "ann@example.org", "192.0.2.1", 0);
+    EXPECT_EQ(m.tooltip(0), "ann@example.org\n192.0.2.1\nOffline");
+    m.presenceReply(true, contactKey("192.0.2.1"), 1);
+    EXPECT_EQ(m.tooltip(0), "ann@example.org\n192.0.2.1\nOnline");
+}
+
+}  // namespace
+}  // namespace kova
