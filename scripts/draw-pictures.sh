@@ -96,7 +96,15 @@ convert -size 32x32 xc:none -fill '#7a7a7a' -draw "circle 16,16 16,5" -fill '#c8
 # 172: the program picture at the top left of the main window.
 convert -size 52x52 xc:'#ece9d8' \( "$out/153.png" -resize 48x48 \) -geometry +2+2 -composite "$out/172.png"
 
-# 168: the status panel; its first 130 columns keep their shape when stretched.
-convert -size 400x48 xc:none -fill '#1f4f8f' -draw "roundrectangle 0,0 399,47 10,10" \
-  -fill '#2d68ad' -draw "roundrectangle 3,3 396,44 8,8" \
-  -fill '#3d7fc9' -draw "roundrectangle 8,8 120,40 6,6" "$out/168.png"
+# 168: the status panel. Its first 130 columns keep their shape; the rest is
+# stretched past the panel's right edge, so it has no right end of its own.
+convert -size 400x48 xc:none \
+  +antialias -fill '#1f4f8f' -draw "roundrectangle 0,0 420,47 10,10" -antialias \
+  \( -size 400x42 gradient:'#3d7fc9'-'#2d68ad' \) -geometry +3+3 -compose Over -composite \
+  -fill '#1f4f8f' -draw "rectangle 397,0 399,47" \
+  -fill '#5c9be0' -draw "roundrectangle 10,9 40,39 6,6" \
+  -fill white -draw "roundrectangle 15,17 30,31 2,2" -draw "polygon 30,21 36,17 36,31 30,27" \
+  "$out/168.png"
+
+# 8 bits per channel: what every image reader handles.
+mogrify -depth 8 "$out"/*.png

@@ -19,6 +19,19 @@ CPofileDlg::CPofileDlg(const QString& name, const QString& mail, const QString& 
     mail_ = new QLineEdit(mail.left(kMaxField), this);
     mail_->setMaxLength(kMaxField);
 
+    password_ = new QLineEdit(QStringLiteral("1"), this);
+    confirm_ = new QLineEdit(QStringLiteral("1"), this);
+    auto* passwordRule = new QLabel(
+        tr("Password minimum 6, maximum 10 letters (for version without server ):"), this);
+    for (QWidget* w : {static_cast<QWidget*>(password_), static_cast<QWidget*>(confirm_),
+                       static_cast<QWidget*>(passwordRule)}) {
+        w->hide();
+    }
+    for (QLineEdit* edit : {password_, confirm_}) {
+        edit->setEchoMode(QLineEdit::Password);
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] { cutPassword(edit); });
+    }
+
     auto* local = new QLineEdit(localAddresses, this);
     local->setReadOnly(true);
     auto* global = new QLabel(this);
@@ -53,6 +66,13 @@ QString CPofileDlg::name() const {
 
 QString CPofileDlg::mail() const {
     return mail_->text().left(kMaxField);
+}
+
+void CPofileDlg::cutPassword(QLineEdit* edit) {
+    if (edit->text().size() > kMaxPassword) {
+        edit->setText(edit->text().left(kMaxPassword));
+    }
+    updateOk();
 }
 
 void CPofileDlg::updateOk() {

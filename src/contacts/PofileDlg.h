@@ -24,13 +24,18 @@ public:
     QString mail() const;
 
     QLineEdit* nameEdit() const { return name_; }
+    QLineEdit* passwordEdit() const { return password_; }
     QLineEdit* mailEdit() const { return mail_; }
     QPushButton* okButton() const { return ok_; }
 
 private:
     void updateOk();
+    void cutPassword(QLineEdit* edit);
 
     QLineEdit* name_ = nullptr;
+    // Never shown and never read back: the stored password does not change here.
+    QLineEdit* password_ = nullptr;
+    QLineEdit* confirm_ = nullptr;
     QLineEdit* mail_ = nullptr;
     QPushButton* ok_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "ui/Pictures.h"
 
+#include <QImage>
 #include <QPixmapCache>
 
 #include "config/ProgramPaths.h"
@@ -11,7 +12,10 @@ QPixmap picture(int id) {
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
         const QString path = findAsset(programFolder(), QStringLiteral("Pictures/%1.png").arg(id));
-        if (!path.isEmpty() && pixmap.load(path)) {
+        QImage image;
+        if (!path.isEmpty() && image.load(path)) {
+            // Scaled drawing of 16-bit-per-channel images is unreliable; keep 8 bits.
+            pixmap = QPixmap::fromImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
             QPixmapCache::insert(key, pixmap);
         }
     }
