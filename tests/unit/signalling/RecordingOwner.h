@@ -3,17 +3,10 @@
 // answers the sent ones that need a result.
 
 #include <QObject>
-#include <QString>
 #include <QVariant>
-#include <ostream>
 #include <vector>
 
 #include "common/WindowMessages.h"
-
-// Readable QString values in test failures.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace kova::test {
 
