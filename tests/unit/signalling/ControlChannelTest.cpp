@@ -244,39 +244,34 @@ TEST_F(ControlChannelUnit, FloodsOfNoticesCannotStackEither) {
     EXPECT_EQ(shown.size(), before + 1);
 }
 
-TEST_F(ControlChannelUnit, ChatRequestsAndAnswers) {
-    // An open chat window answers at once: no prompt, no ring.
-    owner.findChatResult = 1;
-    feed(callDatagram(CTL_CHAT));
-    EXPECT_EQ(questions(), 0);
-    EXPECT_TRUE(sounds.empty());
-    ASSERT_EQ(shown.size(), 1u) << "the acceptance was sent (and failed)";
-    EXPECT_EQ(shown[0].caption, "Connection... breaked");
-
-    shown.clear();
-    owner.findChatResult = 0;
-    answer = CDlgMessage::Ok;
-    feed(callDatagram(CTL_CHAT, u"Carol"));
-    EXPECT_EQ(shown.back().type, CDlgMessage::Notice);  // the failed accept send
-    EXPECT_EQ(questions(), 1);
-    ASSERT_NE(owner.last(MSG_CHAT_CONTACT), nullptr);
-    EXPECT_EQ(owner.last(MSG_CHAT_CONTACT)->first.toByteArray().size(), 456);
-    EXPECT_EQ(owner.last(MSG_CHAT_CONTACT)->second.toString(), "127.0.0.2");
-    ASSERT_NE(owner.last(MSG_OPEN_CHAT), nullptr);
-    EXPECT_EQ(owner.last(MSG_OPEN_CHAT)->second.toString(), "Carol");
-    EXPECT_EQ(shown[0].text, "Do you want make chat with:\nCarol\nIP:127.0.0.2?");
-
-    // An acceptance opens the window only when none is open.
-    owner.messages.clear();
+TEST_F(ControlChannelUnit, ChatAcceptanceReopensOnlyAMissingWindow) {
     feed(callDatagram(CTL_CHAT_ACCEPT, u"Dave"));
     owner.findChatResult = 1;
     feed(callDatagram(CTL_CHAT_ACCEPT, u"Dave"));
     EXPECT_EQ(owner.count(MSG_FIND_CHAT), 2);
-    EXPECT_EQ(owner.count(MSG_OPEN_CHAT), 1);
+    ASSERT_EQ(owner.count(MSG_OPEN_CHAT), 1);
+    EXPECT_EQ(owner.last(MSG_OPEN_CHAT)->second.toString(), "Dave");
 
     feed(callDatagram(CTL_CHAT_CLOSED));
     ASSERT_NE(owner.last(MSG_CHAT_CLOSED), nullptr);
     EXPECT_EQ(owner.last(MSG_CHAT_CLOSED)->first.toString(), "127.0.0.2");
+}
+
+TEST_F(ControlChannelUnit, RequestsDuringAPromptCannotChangeTheAcceptedOne) {
+    auto call = callDatagram(CTL_CALL, u"Bob");
+    call[4 + 192] = std::byte{200};
+    const auto original = call;
+    onShow = [&](const QString&, const QString&, int type) {
+        if (type != CDlgMessage::Question) {
+            return int(CDlgMessage::Cancel);
+        }
+        // The caller's buffer is reused for the next datagram meanwhile.
+        std::fill(call.begin(), call.end(), std::byte{0x33});
+        return int(CDlgMessage::Ok);
+    };
+    feed(call);
+    EXPECT_TRUE(std::equal(original.begin(), original.end(), channel.storedPeerDatagram().begin()));
+    EXPECT_EQ(channel.peerName(), "Bob");
 }
 
 TEST_F(ControlChannelUnit, ChatRejectNamesTheUserAndNeverAnOlderOne) {
@@ -311,19 +306,6 @@ TEST_F(ControlChannelUnit, DeadNetworkEndsTheConference) {
     EXPECT_EQ(balloons.texts, QStringList{"A conference operation encountered a dead network!"});
     QCoreApplication::sendPostedEvents(&owner);
     EXPECT_EQ(owner.count(MSG_PEER_HANGUP), 1);
-}
-
-TEST_F(ControlChannelUnit, IdentityIsCutToSixtyThreeUnits) {
-    channel.setIdentity(QString(70, u'N'), QString());
-    const auto& block = channel.ownBlock();
-    EXPECT_EQ(receivedText(block, CallDatagram::kNameOffset), QString(63, u'N'));
-    EXPECT_EQ(readLe<std::uint16_t>(block, 200 + 126), 0);
-    EXPECT_EQ(receivedText(block, CallDatagram::kEmailOffset), "me@example.org");
-
-    CallParameters p;
-    p.frameRate = 30;
-    channel.setCallParameters(p);
-    EXPECT_EQ(readLe<std::uint16_t>(block, 4 + 194), 30);
 }
 
 TEST_F(ControlChannelUnit, TenThousandRandomDatagrams) {

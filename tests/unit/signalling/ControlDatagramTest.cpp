@@ -65,17 +65,6 @@ TEST(ControlDatagram, CallDatagramLayoutAndRoundTrip) {
     EXPECT_FALSE(CallDatagram::decode(ByteSpan(bytes).first(455)));
 }
 
-TEST(ControlDatagram, LongNamesKeepSixtyThreeUnitsAndANul) {
-    CallDatagram d;
-    d.name.setText(std::u16string(70, u'x'));
-    const auto bytes = d.encode();
-    for (std::size_t i = 0; i < 63; ++i) {
-        ASSERT_EQ(u16At(bytes, 200 + 2 * i), u'x') << i;
-    }
-    EXPECT_EQ(u16At(bytes, 200 + 126), 0);
-    EXPECT_EQ(receivedText(bytes, 200).size(), 63);
-}
-
 TEST(ControlDatagram, ReceivedTextsStayInsideTheirField) {
     std::vector<std::byte> bytes(456, std::byte{0});
     // A name without a NUL runs to the end of its field, not into the e-mail.
