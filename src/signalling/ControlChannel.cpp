@@ -1,0 +1,399 @@
+#include "signalling/ControlChannel.h"
+
+#include <QLoggingCategory>
+#include <QThread>
+#include <QWidget>
+#include <QtEndian>
+#include <cstring>
+
+#include "common/WindowMessages.h"
+#include "platform/UdpSocket.h"
+#include "signalling/DlgMessage.h"
+#include "signalling/SocketErrorText.h"
+#include "ui/BalloonReporter.h"
+
+namespace kova {
+
+namespace {
+Q_LOGGING_CATEGORY(lcControl, "kova.signalling", QtWarningMsg)
+
+using TextField = CallDatagram::TextField;
+
+void writeText(std::array<std::byte, CallDatagram::kSize>& block, std::size_t offset,
+               const QString& text) {
+    TextField field;
+    field.setText(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                      static_cast<std::size_t>(text.size())));
+    field.write(block, offset);
+}
+
+// Keeps a sender listed as having an open prompt for the prompt's lifetime; the
+// channel may be gone when the nested loop returns.
+class OpenPrompt {
+public:
+    OpenPrompt(QStringList& list, QObject* channel, QString sender)
+        : list_(list), channel_(channel), sender_(std::move(sender)) {
+        list_.append(sender_);
+    }
+    ~OpenPrompt() {
+        if (channel_) {
+            list_.removeOne(sender_);
+        }
+    }
+    OpenPrompt(const OpenPrompt&) = delete;
+    OpenPrompt& operator=(const OpenPrompt&) = delete;
+
+private:
+    QStringList& list_;
+    QPointer<QObject> channel_;
+    QString sender_;
+};
+}  // namespace
+
+CControlChannel::CControlChannel(PlaySound playSound, IBalloonReporter* balloons, QObject* parent)
+    : QObject(parent),
+      playSound_(std::move(playSound)),
+      balloons_(balloons),
+      socket_(new UdpSocket(this)) {
+    showMessage_ = [this](const QString& text, const QString& caption, int type) {
+        const int closeAfter = type == CDlgMessage::Question ? questionMs_
+                               : type == CDlgMessage::Notice ? noticeMs_
+                                                             : 0;
+        return CDlgMessage::show(text, caption, type, dialogParent(), closeAfter);
+    };
+    connect(socket_, &UdpSocket::readNotification, this, &CControlChannel::handleReadNotification);
+}
+
+CControlChannel::~CControlChannel() = default;
+
+int CControlChannel::create(const QString& bindAddress) {
+    return socket_->open(kPort, bindAddress);
+}
+
+bool CControlChannel::isOpen() const {
+    return socket_->isOpen();
+}
+
+void CControlChannel::setOwner(QObject* owner, const QString& name, const QString& email) {
+    owner_ = owner;
+    setIdentity(name, email);
+}
+
+void CControlChannel::setIdentity(const QString& name, const QString& email) {
+    if (!name.isNull()) {
+        writeText(ownBlock_, CallDatagram::kNameOffset, name);
+    }
+    if (!email.isNull()) {
+        writeText(ownBlock_, CallDatagram::kEmailOffset, email);
+    }
+}
+
+void CControlChannel::setCallParameters(const CallParameters& parameters) {
+    parameters.write(ownBlock_, CallDatagram::kParametersOffset);
+}
+
+void CControlChannel::setPromptTimeouts(int questionMs, int noticeMs) {
+    questionMs_ = questionMs;
+    noticeMs_ = noticeMs;
+}
+
+void CControlChannel::setShowMessage(ShowMessage show) {
+    showMessage_ = std::move(show);
+}
+
+CallParameters CControlChannel::peerCallParameters() const {
+    return *CallParameters::decode(
+        ByteSpan(storedPeer_).subspan(CallDatagram::kParametersOffset, CallParameters::kSize));
+}
+
+bool CControlChannel::Send(std::uint8_t command, const QString& address, bool reportErrors) {
+    if (address.isEmpty()) {
+        return false;
+    }
+    if (control::isSilent(command)) {
+        return true;
+    }
+    int error = 0;
+    if (control::usesCallDatagram(command)) {
+        // The own block is only touched on the channel's thread.
+        Q_ASSERT(QThread::currentThread() == thread());
+        ownBlock_[0] = static_cast<std::byte>(command);
+        error = socket_->sendTo(ownBlock_, address, kPort);
+    } else {
+        const auto bytes = control::encodeShortCommand(command);
+        error = socket_->sendTo(bytes, address, kPort);
+    }
+    if (error == 0) {
+        return true;
+    }
+    qCDebug(lcControl) << "send of" << command << "to" << address << "failed:" << error;
+    if (reportErrors) {
+        Q_ASSERT(QThread::currentThread() == thread());
+        QString text;
+        SocketErrorText(text, error);
+        showNotice(text, kSendErrorCaption);
+    }
+    return false;
+}
+
+bool CControlChannel::call(const QString& address) {
+    peerAddress_ = address;
+    return Send(CTL_CALL, address, true);
+}
+
+bool CControlChannel::requestChat(const QString& address) {
+    return Send(CTL_CHAT, address, true);
+}
+
+void CControlChannel::hangUp() {
+    if (!inCall_ || peerAddress_.isEmpty()) {
+        return;
+    }
+    // Cleared before the send: a failed send shows a dialog whose nested loop
+    // must already see the conference as ended.
+    inCall_ = false;
+    storedPeer_.fill(std::byte{0});
+    Send(CTL_HANGUP, peerAddress_, true);
+}
+
+void CControlChannel::sendFrameAck() {
+    Send(CTL_FRAME_ACK, peerAddress_, false);
+}
+
+void CControlChannel::sendMicStep(bool raise) {
+    if (inCall_) {
+        Send(raise ? CTL_MIC_UP : CTL_MIC_DOWN, peerAddress_, false);
+    }
+}
+
+void CControlChannel::queryPresence(const QString& address) {
+    Send(CTL_QUERY, address, false);
+}
+
+void CControlChannel::handleReadNotification(int pendingError) {
+    if (pendingError == kWsaNetDown) {
+        if (owner_) {
+            if (balloons_ != nullptr) {
+                balloons_->ShowBalloon(kDeadNetwork);
+            }
+            postMessage(owner_, MSG_PEER_HANGUP, 0, 0);
+        }
+        inCall_ = false;
+    }
+    // On the stack: a prompt's nested loop reads further datagrams while an
+    // outer handler still works on its own.
+    Block buffer{};
+    const UdpSocket::Received r = socket_->receiveFrom(buffer);
+    // Without an owner the datagram is still read: left unread it would keep the
+    // socket readable and the notifier firing.
+    if (!owner_ || !r.ok()) {
+        return;
+    }
+    processDatagram(ByteSpan(buffer).first(r.size), r.sourceIpv4, r.sourcePort);
+}
+
+void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv4,
+                                      std::uint16_t sourcePort) {
+    if (datagram.empty() || datagram.size() > CallDatagram::kSize || sourcePort != kPort) {
+        return;
+    }
+    const int command = std::to_integer<int>(datagram[0]);
+    if (!control::isCommand(command) ||
+        (control::needsCallDatagram(command) && datagram.size() < CallDatagram::kSize)) {
+        return;
+    }
+    if (!owner_) {
+        return;
+    }
+    // A zero-filled copy: fields past a short datagram's end read as zero.
+    Block d{};
+    std::memcpy(d.data(), datagram.data(), datagram.size());
+    const QString sender = UdpSocket::dottedText(sourceIpv4);
+
+    switch (command) {
+        case CTL_BUSY:
+            showNotice(QStringLiteral("User %1 has busy!").arg(sender));
+            break;
+        case CTL_CALL:
+            onCall(d, sender);
+            break;
+        case CTL_HANGUP:
+            inCall_ = false;
+            postMessage(owner_, MSG_PEER_HANGUP, 0, 0);
+            break;
+        case CTL_ACCEPT:
+            // An acceptance nobody asked for would start a conference with
+            // nobody; any later one for a call we placed still counts.
+            if (peerAddress_.isEmpty()) {
+                break;
+            }
+            storedPeer_ = d;
+            sendMessage(owner_, MSG_START_CONFERENCE, 0, 0);
+            inCall_ = true;
+            break;
+        case CTL_REJECT:
+            showNotice(QStringLiteral("User %1 has rejected your call!").arg(sender));
+            break;
+        case CTL_QUERY:
+            Send(inCall_ ? CTL_ENGAGED : CTL_FREE, sender, true);
+            break;
+        case CTL_FREE:
+        case CTL_ENGAGED:
+            // The value the contact list keys its contacts by: the address in
+            // network byte order.
+            postMessage(owner_, MSG_PRESENCE_REPLY, command == CTL_FREE ? 1 : 0,
+                        QVariant::fromValue<quint32>(qToBigEndian(sourceIpv4)));
+            break;
+        case CTL_FRAME_ACK:
+            frameAck_ = true;
+            break;
+        case CTL_CHAT:
+            onChat(d, sender);
+            break;
+        case CTL_CHAT_CLOSED:
+            sendMessage(owner_, MSG_CHAT_CLOSED, sender, 0);
+            break;
+        case CTL_CHAT_ACCEPT:
+            onChatAccept(d, sender);
+            break;
+        case CTL_CHAT_REJECT:
+            showNotice(QStringLiteral("User %1 has rejected your chat call!")
+                           .arg(receivedText(d, CallDatagram::kNameOffset)));
+            break;
+        case CTL_MIC_DOWN:
+        case CTL_MIC_UP:
+            // Only a conference peer may move our microphone.
+            if (inCall_) {
+                postMessage(owner_, MSG_MIC_STEP, command == CTL_MIC_UP ? 1 : 0, 0);
+            }
+            break;
+        default:  // 123, 124
+            break;
+    }
+}
+
+void CControlChannel::onCall(const Block& d, const QString& sender) {
+    if (inCall_ && sender != peerAddress_) {
+        Send(CTL_BUSY, sender, true);
+        return;
+    }
+    if (openPrompts_.contains(sender) || openPrompts_.size() >= kMaxOpenPrompts) {
+        qCDebug(lcControl) << "call request from" << sender << "ignored: prompt open";
+        return;
+    }
+    peerName_ = receivedText(d, CallDatagram::kNameOffset);
+    peerEmail_ = receivedText(d, CallDatagram::kEmailOffset);
+    const QString text =
+        QStringLiteral("Do you want make video chat with:\n%1\nIP:%2?").arg(peerName_, sender);
+    ring();
+
+    QPointer<CControlChannel> self(this);
+    int result = 0;
+    {
+        OpenPrompt open(openPrompts_, this, sender);
+        result = showPrompt(text);
+    }
+    if (!self) {
+        return;
+    }
+    if (result == CDlgMessage::Ok) {
+        peerAddress_ = sender;
+        // The conference goes on even when this send fails.
+        Send(CTL_ACCEPT, peerAddress_, true);
+        if (!self) {
+            return;
+        }
+        inCall_ = true;
+        storedPeer_ = d;
+        showOwnerWindow();
+        if (owner_) {
+            sendMessage(owner_, MSG_START_CONFERENCE, 0, 0);
+        }
+    } else {
+        Send(CTL_REJECT, sender, true);
+        if (self && owner_) {
+            postMessage(owner_, MSG_CALL_DECLINED, 0, 0);
+        }
+    }
+}
+
+void CControlChannel::onChat(const Block& d, const QString& sender) {
+    if (sendMessage(owner_, MSG_FIND_CHAT, sender, 0) == 1) {
+        Send(CTL_CHAT_ACCEPT, sender, true);
+        return;
+    }
+    if (openPrompts_.contains(sender) || openPrompts_.size() >= kMaxOpenPrompts) {
+        qCDebug(lcControl) << "chat request from" << sender << "ignored: prompt open";
+        return;
+    }
+    const QString name = receivedText(d, CallDatagram::kNameOffset);
+    const QString text =
+        QStringLiteral("Do you want make chat with:\n%1\nIP:%2?").arg(name, sender);
+    ring();
+
+    QPointer<CControlChannel> self(this);
+    int result = 0;
+    {
+        OpenPrompt open(openPrompts_, this, sender);
+        result = showPrompt(text);
+    }
+    if (!self) {
+        return;
+    }
+    if (result != CDlgMessage::Ok) {
+        Send(CTL_CHAT_REJECT, sender, true);
+        return;
+    }
+    Send(CTL_CHAT_ACCEPT, sender, true);
+    if (!self || !owner_) {
+        return;
+    }
+    const QByteArray datagram(reinterpret_cast<const char*>(d.data()),
+                              static_cast<qsizetype>(d.size()));
+    sendMessage(owner_, MSG_CHAT_CONTACT, datagram, sender);
+    showOwnerWindow();
+    if (owner_) {
+        sendMessage(owner_, MSG_OPEN_CHAT, sender, name);
+    }
+}
+
+void CControlChannel::onChatAccept(const Block& d, const QString& sender) {
+    if (sendMessage(owner_, MSG_FIND_CHAT, sender, 0) != 1 && owner_) {
+        sendMessage(owner_, MSG_OPEN_CHAT, sender, receivedText(d, CallDatagram::kNameOffset));
+    }
+}
+
+int CControlChannel::showPrompt(const QString& text) {
+    return showMessage_(text, QString(), CDlgMessage::Question);
+}
+
+void CControlChannel::showNotice(const QString& text, const QString& caption) {
+    const QString key = caption + QChar(u'\n') + text;
+    if (openNotices_.contains(key) || openNotices_.size() >= kMaxOpenNotices) {
+        return;
+    }
+    openNotices_.append(key);
+    QPointer<CControlChannel> self(this);
+    showMessage_(text, caption, CDlgMessage::Notice);
+    if (self) {
+        openNotices_.removeOne(key);
+    }
+}
+
+void CControlChannel::ring() {
+    if (playSound_) {
+        playSound_(kRingSound);
+    }
+}
+
+QWidget* CControlChannel::dialogParent() const {
+    return qobject_cast<QWidget*>(owner_.data());
+}
+
+void CControlChannel::showOwnerWindow() {
+    if (QWidget* w = dialogParent(); w != nullptr && w->isHidden()) {
+        w->show();
+    }
+}
+
+}  // namespace kova

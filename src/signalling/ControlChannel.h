@@ -1,0 +1,143 @@
+#pragma once
+// The control port: one UDP socket on 6321 over which two peers arrange video
+// calls, chats, presence, video frame pacing and remote microphone steps. It
+// tells the main window what happened only through window messages, asks the
+// user through the message dialog and rings through an injected sound player.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "common/ByteIo.h"
+#include "signalling/ControlDatagram.h"
+
+class QWidget;
+
+namespace kova {
+
+class IBalloonReporter;
+class UdpSocket;
+
+class CControlChannel : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::uint16_t kPort = 6321;
+    // Every prompt and notice runs a nested modal loop; a flood of requests must
+    // not stack them until the stack runs out.
+    static constexpr int kMaxOpenPrompts = 4;
+    static constexpr int kMaxOpenNotices = 4;
+    static inline const QString kRingSound = QStringLiteral("Audio/RingIn.wav");
+    static inline const QString kSendErrorCaption = QStringLiteral("Connection... breaked");
+    static inline const QString kDeadNetwork =
+        QStringLiteral("A conference operation encountered a dead network!");
+
+    // Plays a file of the program folder asynchronously, once.
+    using PlaySound = std::function<void(const QString& relativePath)>;
+    // The message dialog: (text, caption or null for the main window's title,
+    // type) -> 1 for OK/Accept, 2 otherwise.
+    using ShowMessage = std::function<int(const QString& text, const QString& caption, int type)>;
+
+    // balloons may be null (no dead-network balloon then).
+    CControlChannel(PlaySound playSound, IBalloonReporter* balloons, QObject* parent = nullptr);
+    ~CControlChannel() override;
+
+    // Binds the socket to kPort on bindAddress (empty: every interface). Returns
+    // 0 or the socket error; the channel then only sends nothing and reports it.
+    int create(const QString& bindAddress = {});
+
+    // The main window that receives the notifications (a widget also parents
+    // the dialogs), with the local user's name and e-mail. Datagrams are read
+    // and dropped while no owner is set or after it is destroyed.
+    void setOwner(QObject* owner, const QString& name, const QString& email);
+    // Each value is cut to 63 UTF-16 units; a null string leaves its field.
+    void setIdentity(const QString& name, const QString& email);
+    void setCallParameters(const CallParameters& parameters);
+
+    // Close times of the channel's questions and notices; 0 keeps the dialog's
+    // own (35 s and 2 s). Tests use short ones.
+    void setPromptTimeouts(int questionMs, int noticeMs);
+    // Replaces the message dialog (tests).
+    void setShowMessage(ShowMessage show);
+
+    // Sends one command to kPort at address (dotted or host name). Call
+    // datagram commands carry the own block, others go as short commands; 123
+    // and 124 send nothing and succeed. A failure shows the socket error text
+    // under "Connection... breaked" when reportErrors is set; either way the
+    // result is false. Short commands without reporting may be sent from any
+    // thread.
+    bool Send(std::uint8_t command, const QString& address, bool reportErrors);
+
+    // Stores the address as the peer's and sends CTL_CALL (errors reported).
+    bool call(const QString& address);
+    // CTL_CHAT to address (errors reported).
+    bool requestChat(const QString& address);
+    // Ends our side of a conference: CTL_HANGUP to the peer, stored peer
+    // datagram zeroed, in-call flag cleared. Nothing outside a conference.
+    void hangUp();
+    // Unreported sends to the peer address (frame ack; mic step only in a call).
+    void sendFrameAck();
+    void sendMicStep(bool raise);
+    // Presence poll: CTL_QUERY, unreported. Safe from the poll's worker thread.
+    void queryPresence(const QString& address);
+
+    QString peerAddress() const { return peerAddress_; }
+    QString peerName() const { return peerName_; }
+    QString peerEmail() const { return peerEmail_; }
+    void setPeerName(const QString& name) { peerName_ = name; }
+    bool inCall() const { return inCall_; }
+    bool frameAck() const { return frameAck_; }
+    void setFrameAck(bool set) { frameAck_ = set; }
+    // The peer's call parameters from the stored peer datagram.
+    CallParameters peerCallParameters() const;
+    const std::array<std::byte, CallDatagram::kSize>& storedPeerDatagram() const {
+        return storedPeer_;
+    }
+    const std::array<std::byte, CallDatagram::kSize>& ownBlock() const { return ownBlock_; }
+    bool isOpen() const;
+
+    // A read notification of the socket: pendingError is what the socket
+    // reported with it (the network-down number ends any conference).
+    void handleReadNotification(int pendingError);
+    // One received datagram from sourceIpv4 (host order) and sourcePort: the
+    // receive path after the socket read, also fed directly by tests.
+    void processDatagram(ByteSpan datagram, std::uint32_t sourceIpv4, std::uint16_t sourcePort);
+
+private:
+    using Block = std::array<std::byte, CallDatagram::kSize>;
+
+    void onCall(const Block& datagram, const QString& sender);
+    void onChat(const Block& datagram, const QString& sender);
+    void onChatAccept(const Block& datagram, const QString& sender);
+    // Shows a type-0 notice unless the same one is open or too many are.
+    void showNotice(const QString& text, const QString& caption = {});
+    int showPrompt(const QString& text);
+    void ring();
+    void showOwnerWindow();
+    QWidget* dialogParent() const;
+
+    PlaySound playSound_;
+    IBalloonReporter* balloons_;
+    ShowMessage showMessage_;
+    int questionMs_ = 0;
+    int noticeMs_ = 0;
+    UdpSocket* socket_;
+    QPointer<QObject> owner_;
+
+    Block ownBlock_{};
+    Block storedPeer_{};
+    QString peerAddress_;
+    QString peerName_;
+    QString peerEmail_;
+    bool inCall_ = false;
+    bool frameAck_ = false;
+
+    // Senders whose CTL_CALL/CTL_CHAT prompt is open, and the open notices.
+    QStringList openPrompts_;
+    QStringList openNotices_;
+};
+
+}  // namespace kova
