@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "integration/signalling/LoopbackPeer.h"
 #include "unit/signalling/RecordingOwner.h"
@@ -192,7 +193,8 @@ TEST_F(ControlChannelLoopback, AcceptedChatOpensTheWindow) {
 TEST_F(ControlChannelLoopback, ReservedCommandsSendNothingAndSucceed) {
     EXPECT_TRUE(channel.Send(123, "127.0.0.2", true));
     EXPECT_TRUE(channel.Send(124, "127.0.0.2", true));
-    channel.queryPresence("127.0.0.2");
+    // The presence poll queries from its own worker thread.
+    std::thread([this] { channel.queryPresence("127.0.0.2"); }).join();
     ASSERT_TRUE(peer.waitFor(1));
     EXPECT_EQ(peer.command(0), CTL_QUERY);
     EXPECT_EQ(peer.received[0].size(), 2u);
