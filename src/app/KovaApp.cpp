@@ -25,7 +25,7 @@ int CKovaApp::run() {
     const std::uint16_t maxUdp = effectiveMaxUdpDatagram(sockets.maxUdpDatagram);
 
     TerminationSignals terminations;
-    CMainDlg mainDlg({programFolder(), profilePath(), SingleInstance::defaultKey()}, maxUdp);
+    CMainDlg mainDlg({programFolder(), profilePath(), SingleInstance::defaultKey(), {}}, maxUdp);
     QObject::connect(&terminations, &TerminationSignals::received, &mainDlg, &CMainDlg::endSession);
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &mainDlg,
                      [&mainDlg](QSessionManager&) { mainDlg.endSession(); });

@@ -4,10 +4,12 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <QUrl>
 
 #include "app/AboutDlg.h"
+#include "app/ConferenceMedia.h"
 #include "audio/WaveFormat.h"
 #include "common/WindowMessages.h"
 #include "config/ProgramPaths.h"
@@ -16,8 +18,11 @@
 #include "contacts/Imagetxt.h"
 #include "contacts/ListContact.h"
 #include "contacts/PofileDlg.h"
+#include "platform/LocalAddresses.h"
 #include "platform/SingleInstance.h"
+#include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
+#include "signalling/PresencePoll.h"
 #include "ui/HoverButton.h"
 #include "ui/Pictures.h"
 #include "ui/StartSplash.h"
@@ -82,6 +87,8 @@ bool CMainDlg::initialise() {
 
     setWindowTitle(kTitle);
     createControls();
+    control_ = new CControlChannel([](const QString&) {}, this, this);
+    control_->create(setup_.bindAddress);
 
     contactStore_.setPath(joinPath(setup_.programFolder, kContactsFile));
     contacts_ = std::make_unique<ContactBook>(*list_, contactStore_, this);
@@ -91,6 +98,15 @@ bool CMainDlg::initialise() {
     setWindowIcon(QIcon(picture(kIcon)));
     tray_->Add(this, kIcon, kTrayTooltip);
 
+    rebuildCallParameters();
+    media_ = std::make_unique<ConferenceMedia>();
+    ICallControls& controls = *this;
+    conference_ = std::make_unique<CConferenceController>(*control_, *list_, *contacts_, *media_,
+                                                          controls, *this, this);
+    presence_ = std::make_unique<PresencePoll>(
+        [this](int i) { return list_->PollStep(i); },
+        [this](const QString& address) { control_->queryPresence(address); });
+
     updateStatusPanel();
     layoutControls();
     if (const QScreen* s = screen()) {
@@ -99,6 +115,10 @@ bool CMainDlg::initialise() {
 
     show();
     const bool keepRunning = checkProfile();
+    if (!quitFlag_) {
+        control_->setOwner(this, profile_.name, profile_.email);
+        presence_->start();
+    }
     closeSplash();
     return keepRunning;
 }
@@ -129,7 +149,7 @@ bool CMainDlg::checkProfile() {
 }
 
 bool CMainDlg::editProfile() {
-    CPofileDlg dlg(profile_.name, profile_.email, QString(), this);
+    CPofileDlg dlg(profile_.name, profile_.email, LocalAddresses(), this);
     profileDlg_ = &dlg;
     const bool accepted = dlg.exec() == QDialog::Accepted;
     profileDlg_ = nullptr;
@@ -137,6 +157,9 @@ bool CMainDlg::editProfile() {
         profile_.name = dlg.name();
         profile_.email = dlg.mail();
         profileStore_.save(profile_);
+        if (control_ != nullptr) {
+            control_->setIdentity(profile_.name, profile_.email);
+        }
     }
     return accepted;
 }
@@ -165,6 +188,21 @@ bool CMainDlg::event(QEvent* event) {
             postMessage(list_, MSG_PRESENCE_REPLY, m->first, m->second);
             m->result = 0;
             return true;
+        case MSG_REMOTE_MIC:
+            control_->sendMicStep(m->first.toInt() != 0);
+            return true;
+        case MSG_FIND_CHAT:
+            m->result = 0;
+            return true;
+        case MSG_CHAT_CONTACT:
+            if (m->second.toString() != ContactBook::kLoopback) {
+                const QByteArray datagram = m->first.toByteArray();
+                const auto bytes = std::as_bytes(std::span(datagram.data(), datagram.size()));
+                contacts_->lookUpOrAdd(receivedText(bytes, CallDatagram::kNameOffset),
+                                       receivedText(bytes, CallDatagram::kEmailOffset),
+                                       m->second.toString());
+            }
+            return true;
         case MSG_CONTACT_ACTIVATED:
             if (m->first.value<void*>() == list_) {
                 onCommand(ID_START_CHAT);
@@ -172,6 +210,9 @@ bool CMainDlg::event(QEvent* event) {
             m->result = 1;
             return true;
         default:
+            if (conference_ && handleConferenceMessage(type)) {
+                return true;
+            }
             return QDialog::event(event);
     }
 }
@@ -180,17 +221,86 @@ CHoverButton* CMainDlg::button(int command) const {
     return buttons_.value(command);
 }
 
+bool CMainDlg::conferenceActive() const {
+    return conference_ && conference_->running();
+}
+
 void CMainDlg::updateContactButtons() {
-    const bool enable = list_->Current().has_value() && !conferenceActive_;
+    const bool enable = list_->Current().has_value() && !conferenceActive();
     for (int c : {ID_EDIT, ID_DELETE, ID_CONNECT, ID_CHAT}) {
         buttons_[c]->setEnabled(enable);
     }
 }
 
-void CMainDlg::setConferenceActive(bool active) {
-    conferenceActive_ = active;
-    list_->SetBusyMark(active);
+void CMainDlg::rebuildCallParameters() {
+    localCall_.video = CallParameters::initialVideoHeader();
+    localCall_.compressorFourCC = settings_.compressorFourCC;
+    localCall_.audioFormat = settings_.audioFormat;
+    localCall_.audioBufferMs = settings_.audioBufferLength;
+    localCall_.frameRate = CallParameters::kFrameRateBeforeCapture;
+    control_->setCallParameters(localCall_);
+}
+
+void CMainDlg::showWaiting() {
+    buttons_[ID_CONNECT]->setEnabled(false);
+    buttons_[ID_CONNECT]->hide();
+    buttons_[ID_DISCONNECT]->show();
+    buttons_[ID_PROPERTIES]->setEnabled(false);
+    list_->SetBusyMark(true);
+}
+
+void CMainDlg::showIdle() {
+    buttons_[ID_DISCONNECT]->hide();
+    buttons_[ID_CONNECT]->show();
+    buttons_[ID_CONNECT]->setEnabled(true);
+    buttons_[ID_PROPERTIES]->setEnabled(true);
+    list_->SetBusyMark(false);
+}
+
+void CMainDlg::showRunning() {
+    buttons_[ID_CONNECT]->show();
+    buttons_[ID_DISCONNECT]->hide();
+    buttons_[ID_CONNECT]->setEnabled(false);
+    buttons_[ID_PROPERTIES]->setEnabled(false);
+    list_->SetBusyMark(true);
+    presence_->stop();
     updateContactButtons();
+}
+
+void CMainDlg::showEnded() {
+    buttons_[ID_CONNECT]->setEnabled(true);
+    buttons_[ID_PROPERTIES]->setEnabled(true);
+    list_->SetBusyMark(false);
+    updateContactButtons();
+    presence_->start();
+}
+
+void CMainDlg::showError(const QString& text) {
+    QMessageBox::critical(this, windowTitle(), text);
+}
+
+bool CMainDlg::handleConferenceMessage(int number) {
+    switch (number) {
+        case MSG_CALL_TIMEOUT:
+            conference_->onCallTimeout();
+            return true;
+        case MSG_CALL_DECLINED:
+            conference_->onCallDeclined();
+            return true;
+        case MSG_START_CONFERENCE:
+            conference_->startConference();
+            return true;
+        case MSG_LOCAL_HANGUP:
+            conference_->hangUp();
+            return true;
+        case MSG_PEER_HANGUP:
+            conference_->onPeerHangUp();
+            return true;
+        case MSG_REMOTE_MIC:
+            return true;
+        default:
+            return false;
+    }
 }
 
 QString CMainDlg::videoStatusLine(std::uint32_t fourCC, int width, int height) {
@@ -298,6 +408,15 @@ void CMainDlg::onCommand(int command) {
         case ID_HELP:
             openHelp();
             break;
+        case ID_CONNECT:
+        case ID_START_CONFERENCE:
+            if (buttons_[ID_CONNECT]->isEnabled()) {
+                conference_->startCall();
+            }
+            break;
+        case ID_DISCONNECT:
+            sendMessage(this, MSG_CALL_DECLINED);
+            break;
         case ID_CLOSE:
             postCloseRequest();
             break;
@@ -340,7 +459,9 @@ void CMainDlg::exitProgram() {
 }
 
 void CMainDlg::hangUp() {
-    conferenceActive_ = false;
+    if (conference_) {
+        conference_->hangUp();
+    }
 }
 
 void CMainDlg::postCloseRequest() {
@@ -369,9 +490,11 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
 void CMainDlg::runQuitSequence() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     hide();
-    if (conferenceActive_) {
-        hangUp();
+    if (presence_) {
+        presence_->stop();
+        presence_->setClosing();
     }
+    hangUp();
     if (profileDlg_) {
         profileDlg_->reject();
     }

@@ -10,6 +10,8 @@
 #include "config/AvSettings.h"
 #include "config/ContactStore.h"
 #include "config/ProfileStore.h"
+#include "signalling/ConferenceController.h"
+#include "signalling/ControlDatagram.h"
 #include "ui/BalloonReporter.h"
 
 class QLabel;
@@ -17,6 +19,9 @@ class QLabel;
 namespace kova {
 
 class CAboutDlg;
+class CControlChannel;
+class ConferenceMedia;
+class PresencePoll;
 class CHoverButton;
 class CImagetxt;
 class CListContact;
@@ -30,9 +35,10 @@ struct MainDlgSetup {
     QString programFolder;  // avset.cfg, clset.cfg, codec states
     QString profile;        // the profile INI file
     QString instanceKey;    // names the single-instance channel
+    QString bindAddress;    // local address of the sockets; empty: every interface
 };
 
-class CMainDlg : public QDialog, public IBalloonReporter {
+class CMainDlg : public QDialog, public IBalloonReporter, private ICallControls {
     Q_OBJECT
 public:
     static inline const QString kTitle = QStringLiteral("KOVA - Open Meeting Room");
@@ -79,7 +85,7 @@ public:
     void exitProgram();
 
     bool quitFlag() const { return quitFlag_; }
-    bool conferenceActive() const { return conferenceActive_; }
+    bool conferenceActive() const;
     const AvSettings& settings() const { return settings_; }
     AvSettings& settings() { return settings_; }
     const Profile& profile() const { return profile_; }
@@ -93,6 +99,10 @@ public:
     CTrayIcon& tray() { return *tray_; }
     CListContact& contactList() { return *list_; }
     ContactBook& contacts() { return *contacts_; }
+    CControlChannel& controlChannel() { return *control_; }
+    CConferenceController& conference() { return *conference_; }
+    PresencePoll& presencePoll() { return *presence_; }
+    const CallParameters& localCallParameters() const { return localCall_; }
     CImagetxt& statusPanel() { return *statusPanel_; }
     CHoverButton* button(int command) const;
 
@@ -105,7 +115,9 @@ public:
     void updateContactButtons();
     // "Video: codec ..." and "Audio: codec ..." from the current call settings.
     void updateStatusPanel();
-    void setConferenceActive(bool active);
+    // The 196 bytes peers size their buffers from: at start-up the default
+    // 320 x 240 picture, frame rate 31.
+    void rebuildCallParameters();
 
     static QString videoStatusLine(std::uint32_t fourCC, int width, int height);
     static QString audioStatusLine(const QString& codecName);
@@ -137,6 +149,14 @@ private:
     void postCloseRequest();
     void hangUp();
     void runQuitSequence();
+    bool handleConferenceMessage(int number);
+
+    // ICallControls
+    void showWaiting() override;
+    void showIdle() override;
+    void showRunning() override;
+    void showEnded() override;
+    void showError(const QString& text) override;
 
     MainDlgSetup setup_;
     std::uint16_t maxUdpDatagram_;
@@ -146,7 +166,6 @@ private:
     CContactStore contactStore_;
     SingleInstance* singleInstance_ = nullptr;
     bool quitFlag_ = false;
-    bool conferenceActive_ = false;
     bool helpBusy_ = false;
     QPointer<CPofileDlg> profileDlg_;
     QPointer<CAboutDlg> aboutDlg_;
@@ -161,6 +180,13 @@ private:
     QWidget* speakerSlider_ = nullptr;
     QWidget* micSlider_ = nullptr;
     QMap<int, CHoverButton*> buttons_;
+
+    CallParameters localCall_;
+    CControlChannel* control_ = nullptr;
+    std::unique_ptr<ConferenceMedia> media_;
+    std::unique_ptr<CConferenceController> conference_;
+    // Destroyed first: its worker sends through the control channel.
+    std::unique_ptr<PresencePoll> presence_;
 };
 
 }  // namespace kova

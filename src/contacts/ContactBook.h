@@ -5,11 +5,12 @@
 
 #include <QPointer>
 
+#include "contacts/ContactDlg.h"
+
 class QWidget;
 
 namespace kova {
 
-class CContactDlg;
 class CContactStore;
 class CListContact;
 

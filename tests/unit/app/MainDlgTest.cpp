@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QUuid>
 
@@ -12,6 +13,7 @@
 #include "contacts/ContactEntry.h"
 #include "contacts/Imagetxt.h"
 #include "contacts/ListContact.h"
+#include "signalling/ConferenceController.h"
 #include "support/TempDir.h"
 #include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
@@ -24,8 +26,11 @@ using test::TempDir;
 class MainDlgTest : public ::testing::Test {
 protected:
     MainDlgSetup setup() const {
+        // A loopback address of its own: tests run side by side on the fixed port.
+        const quint32 r = QRandomGenerator::global()->bounded(1u << 16);
         return {dir.path({}), dir.path("kova.INI"),
-                "kova-test-" + QUuid::createUuid().toString(QUuid::Id128)};
+                "kova-test-" + QUuid::createUuid().toString(QUuid::Id128),
+                QString("127.%1.%2.%3").arg(1 + (r >> 8) % 200).arg(r & 0xFF).arg(2 + r % 250)};
     }
     void writeProfile() { ProfileStore(dir.path("kova.INI")).save({"Ann", "ann@x", {}}); }
     TempDir dir;
@@ -151,12 +156,12 @@ TEST_F(MainDlgTest, ContactButtonsFollowSelectionAndConference) {
     for (int c : contactButtons) {
         EXPECT_TRUE(dlg.button(c)->isEnabled()) << c << " with the first contact selected";
     }
-    dlg.setConferenceActive(true);
+    dlg.conference().startConference();
     for (int c : contactButtons) {
         EXPECT_FALSE(dlg.button(c)->isEnabled()) << c << " during a conference";
     }
     EXPECT_TRUE(dlg.contactList().busyMark());
-    dlg.setConferenceActive(false);
+    dlg.conference().hangUp();
     EXPECT_TRUE(dlg.button(CMainDlg::ID_CHAT)->isEnabled());
     EXPECT_TRUE(dlg.button(CMainDlg::ID_NEW)->isEnabled());
     EXPECT_FALSE(dlg.button(CMainDlg::ID_DISCONNECT)->isVisible());

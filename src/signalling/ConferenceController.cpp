@@ -1,0 +1,139 @@
+#include "signalling/ConferenceController.h"
+
+#include "contacts/ContactBook.h"
+#include "contacts/ListContact.h"
+#include "media/MediaSizes.h"
+#include "signalling/ConferenceMedia.h"
+#include "signalling/ControlChannel.h"
+#include "ui/BalloonReporter.h"
+#include "ui/WaitPopup.h"
+
+namespace kova {
+
+CConferenceController::CConferenceController(CControlChannel& control, CListContact& list,
+                                             ContactBook& contacts, IConferenceMedia& media,
+                                             ICallControls& controls, IBalloonReporter& balloons,
+                                             QObject* popupOwner)
+    : control_(control),
+      list_(list),
+      contacts_(contacts),
+      media_(media),
+      controls_(controls),
+      balloons_(balloons),
+      popupOwner_(popupOwner) {}
+
+CConferenceController::~CConferenceController() = default;
+
+CConferenceController::State CConferenceController::state() const {
+    if (running_) {
+        return State::Running;
+    }
+    return popup_ ? State::Waiting : State::Idle;
+}
+
+void CConferenceController::startCall() {
+    const auto contact = list_.Current();
+    if (!contact) {
+        return;
+    }
+    control_.setPeerName(contact->name);
+    if (!control_.call(contact->addr)) {
+        return;
+    }
+    controls_.showWaiting();
+    removeWaitPopup();
+    popup_ = std::make_unique<CWaitPopup>();
+    popup_->SetProgress(CWaitPopup::kBarPicture, waitMs_, popupOwner_);
+    popup_->Create();
+}
+
+void CConferenceController::onCallTimeout() {
+    resetAfterFailedCall(true);
+}
+
+void CConferenceController::onCallDeclined() {
+    resetAfterFailedCall(false);
+}
+
+void CConferenceController::resetAfterFailedCall(bool timedOut) {
+    if (!control_.inCall()) {
+        controls_.showIdle();
+        if (timedOut) {
+            balloons_.ShowBalloon(kTimeoutText);
+        }
+    }
+    removeWaitPopup();
+}
+
+void CConferenceController::removeWaitPopup() {
+    if (popup_) {
+        popup_->Close();
+        popup_.reset();
+    }
+}
+
+void CConferenceController::startConference() {
+    if (running_ || media_.receivingWindowOpen()) {
+        return;
+    }
+    removeWaitPopup();
+
+    IConferenceMedia::PeerMedia peer;
+    peer.name = control_.peerName();
+    peer.address = control_.peerAddress();
+    peer.parameters = control_.peerCallParameters();
+    peer.videoFrameSize = videoFrameSize(peer.parameters.video);
+    peer.audioFrameSize =
+        audioFrameSize(peer.parameters.audioFormat, peer.parameters.audioBufferMs);
+    media_.prepare(peer);
+
+    if (!media_.showReceivingWindow()) {
+        controls_.showError(QStringLiteral("Error creating Dialog"));
+        return;
+    }
+    if (!media_.startVideoSender()) {
+        controls_.showError(QStringLiteral("Error Set Video Parameters"));
+        return;
+    }
+    media_.startAudioCapture();
+    control_.setFrameAck(true);
+    running_ = true;
+
+    controls_.showRunning();
+    balloons_.ShowBalloon(QStringLiteral("Connected:\n") + peer.name + u'\n' + peer.address);
+    if (peer.address != ContactBook::kLoopback) {
+        // The e-mail the peer sent with its call or its acceptance.
+        const QString mail =
+            receivedText(control_.storedPeerDatagram(), CallDatagram::kEmailOffset);
+        contacts_.lookUpOrAdd(peer.name, mail, peer.address);
+    }
+}
+
+void CConferenceController::hangUp() {
+    if (!running_) {
+        return;
+    }
+    running_ = false;
+    CWaitPopup teardown;
+    teardown.SetProgress(CWaitPopup::kBarPicture, kTeardownMs, nullptr);
+    teardown.ClearProgress();
+    teardown.Create();
+
+    media_.stopSending();
+    control_.hangUp();
+    media_.closeReceiving();
+    controls_.showEnded();
+    media_.endCompressor();
+    control_.setFrameAck(true);
+    teardown.Close();
+}
+
+void CConferenceController::onPeerHangUp() {
+    hangUp();
+    const QString name = control_.peerName();
+    if (!name.isEmpty()) {
+        balloons_.ShowBalloon(QStringLiteral("Disconnect from %1").arg(name));
+    }
+}
+
+}  // namespace kova
