@@ -32,6 +32,7 @@ start_kova
 click_at 132 32
 wait_for 10 visible_window "Contact Data" || fail "New did not open Contact Data"
 xdotool windowfocus --sync "$(visible_window "Contact Data" | head -n 1)"
+sleep 0.3  # the dialog puts its focus on the first field once it is mapped
 xdotool type --delay 5 "Bob Miller"
 xdotool key Tab
 xdotool type --delay 5 "bob@example.org"
@@ -46,6 +47,7 @@ stop_kova
 start_kova
 grep -q "name=Bob Miller" "$clset" || fail "the contact is gone after a restart"
 click_at 108 105
+sleep 0.3
 xdotool key Delete
 question() { [ "$(visible_window "$title" | wc -l)" -ge 2 ]; }
 wait_for 10 question || fail "Delete asked no question"
