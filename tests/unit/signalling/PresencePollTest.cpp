@@ -32,6 +32,7 @@ TEST(PresencePoll, AsksAtMostThirtyContactsInListOrder) {
 
 TEST(PresencePoll, ASlowPassMakesTheNextTickWaitAndClosingEndsIt) {
     QSemaphore release;
+    QSemaphore started;
     std::atomic<int> asked = 0;
     auto poll = std::make_unique<PresencePoll>(
         [](int i) -> std::optional<QString> {
@@ -39,9 +40,11 @@ TEST(PresencePoll, ASlowPassMakesTheNextTickWaitAndClosingEndsIt) {
         },
         [&](const QString&) {
             ++asked;
+            started.release();
             release.acquire();  // a name service that does not answer
         });
     ASSERT_TRUE(poll->pollOnce());
+    started.acquire();
     EXPECT_FALSE(poll->pollOnce()) << "no second worker while the first one hangs";
     poll->setClosing();
     release.release();
