@@ -8,7 +8,13 @@
 #include "ui/BalloonReporter.h"
 #include "ui/WaitPopup.h"
 
+#include <QLoggingCategory>
+
 namespace kova {
+
+namespace {
+Q_LOGGING_CATEGORY(lcCalls, "kova.calls", QtWarningMsg)
+}
 
 CConferenceController::CConferenceController(CControlChannel& control, CListContact& list,
                                              ContactBook& contacts, IConferenceMedia& media,
@@ -40,6 +46,7 @@ void CConferenceController::startCall() {
     if (!control_.call(contact->addr)) {
         return;
     }
+    qCInfo(lcCalls) << "calling" << contact->addr;
     controls_.showWaiting();
     removeWaitPopup();
     popup_ = std::make_unique<CWaitPopup>();
@@ -98,6 +105,7 @@ void CConferenceController::startConference() {
     media_.startAudioCapture();
     control_.setFrameAck(true);
     running_ = true;
+    qCInfo(lcCalls) << "conference with" << peer.address << "running";
 
     controls_.showRunning();
     balloons_.ShowBalloon(QStringLiteral("Connected:\n") + peer.name + u'\n' + peer.address);
@@ -114,6 +122,7 @@ void CConferenceController::hangUp() {
         return;
     }
     running_ = false;
+    qCInfo(lcCalls) << "conference with" << control_.peerAddress() << "ending";
     CWaitPopup teardown;
     teardown.SetProgress(CWaitPopup::kBarPicture, kTeardownMs, nullptr);
     teardown.ClearProgress();

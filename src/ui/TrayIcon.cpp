@@ -11,7 +11,13 @@
 #include "ui/Pictures.h"
 #include "ui/TaskbarEdge.h"
 
+#include <QLoggingCategory>
+
 namespace kova {
+
+namespace {
+Q_LOGGING_CATEGORY(lcUi, "kova.ui", QtWarningMsg)
+}
 
 // The stand-in for a balloon on desktops without a tray: a small frameless
 // notice in the corner next to the panel that goes away by itself.
@@ -106,6 +112,7 @@ void CTrayIcon::ShowBalloon(const QString& text) {
         balloonTitle_ = owner_->windowTitle().left(kMaxBalloonTitle);
     }
     const QString shown = text.left(kMaxBalloonText);
+    qCInfo(lcUi).noquote() << "balloon:" << QString(shown).replace(u'\n', u'|');
     log_.append(shown);
     while (log_.size() > kLogSize) {
         log_.removeFirst();

@@ -71,3 +71,71 @@ process_gone() {
 u16_at() {
   od -A n -t u2 -j "$2" -N 2 "$1" | tr -d ' '
 }
+
+# Two hosts of our own: network namespaces joined by a veth pair, 192.0.2.1 and
+# 192.0.2.2 (a documentation range: nothing outside answers to it). Each host
+# gets its own X server and home. Needs root.
+start_two_hosts() {
+  need ip Xvfb xdotool
+  [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
+  ns_a="kova_a_$$" ns_b="kova_b_$$"
+  ip netns add "$ns_a" 2>/dev/null || skip "cannot create network namespaces here"
+  ip netns add "$ns_b"
+  ip link add "va$$" type veth peer name "vb$$"
+  ip link set "va$$" netns "$ns_a"
+  ip link set "vb$$" netns "$ns_b"
+  ip -n "$ns_a" addr add 192.0.2.1/24 dev "va$$"
+  ip -n "$ns_b" addr add 192.0.2.2/24 dev "vb$$"
+  for ns in "$ns_a" "$ns_b"; do
+    ip -n "$ns" link set lo up
+  done
+  ip -n "$ns_a" link set "va$$" up
+  ip -n "$ns_b" link set "vb$$" up
+  work=$(mktemp -d)
+  for side in a b; do
+    mkdir -p "$work/$side/home/.config" "$work/$side/run"
+    chmod 700 "$work/$side/run"
+    local fd display
+    exec {fd}< <(setsid Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+    eval "xvfb_pid_$side=\$!"
+    read -r -t 20 display <&"$fd" || skip "Xvfb did not start"
+    eval "display_$side=:$display"
+  done
+  trap end_two_hosts EXIT
+}
+
+end_two_hosts() {
+  local pids
+  pids=$(jobs -p)
+  [ -z "$pids" ] || kill $pids 2>/dev/null
+  kill "$xvfb_pid_a" "$xvfb_pid_b" 2>/dev/null
+  wait 2>/dev/null
+  ip netns del "$ns_a" 2>/dev/null
+  ip netns del "$ns_b" 2>/dev/null
+  rm -rf "$work"
+}
+
+# on SIDE COMMAND...: runs a command with that side's display and home.
+on() {
+  local side=$1
+  shift
+  local display
+  eval "display=\$display_$side"
+  DISPLAY=$display HOME="$work/$side/home" XDG_CONFIG_HOME="$work/$side/home/.config" \
+    XDG_RUNTIME_DIR="$work/$side/run" "$@"
+}
+
+# kova_on SIDE KOVA: starts KOVA inside that side's host, its log in $work/SIDE.log.
+kova_on() {
+  local side=$1 ns display
+  eval "ns=\$ns_$side display=\$display_$side"
+  # exec all the way down: the pid is KOVA's own, for the signals the test sends.
+  (exec env DISPLAY="$display" HOME="$work/$side/home" XDG_CONFIG_HOME="$work/$side/home/.config" \
+    XDG_RUNTIME_DIR="$work/$side/run" QT_LOGGING_RULES="kova.*.info=true" \
+    ip netns exec "$ns" "$2" > "$work/$side.log" 2>&1) &
+  eval "kova_pid_$side=\$!"
+}
+
+logged() {
+  grep -q -- "$2" "$work/$1.log"
+}
