@@ -1,5 +1,7 @@
 #include "platform/UdpSocket.h"
 
+#include "common/DottedAddress.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -176,19 +178,7 @@ QString UdpSocket::dottedText(std::uint32_t ipv4) {
 }
 
 std::optional<std::uint32_t> UdpSocket::parseDotted(const QString& text) {
-    const QByteArray latin = text.toLatin1();
-    // inet_aton stops at the first space; inet_addr-style parsing rejects any
-    // trailing text, so check the whole string is a number form.
-    for (char c : latin) {
-        if (c == '\0' || c == ' ' || c == '\t' || c == '\n') {
-            return std::nullopt;
-        }
-    }
-    in_addr addr{};
-    if (latin.isEmpty() || ::inet_aton(latin.constData(), &addr) == 0) {
-        return std::nullopt;
-    }
-    return ntohl(addr.s_addr);
+    return parseDottedIpv4(text);
 }
 
 std::optional<std::uint32_t> UdpSocket::resolve(const QString& host, int* error) {

@@ -1,5 +1,7 @@
 #include "signalling/ControlChannel.h"
 
+#include "contacts/ContactEntry.h"
+
 #include <QLoggingCategory>
 #include <QThread>
 #include <QWidget>
@@ -239,10 +241,9 @@ void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv
             break;
         case CTL_FREE:
         case CTL_ENGAGED:
-            // The value the contact list keys its contacts by: the address in
-            // network byte order.
+            // The value the contact list keys its contacts by.
             postMessage(owner_, MSG_PRESENCE_REPLY, command == CTL_FREE ? 1 : 0,
-                        QVariant::fromValue<quint32>(qToBigEndian(sourceIpv4)));
+                        QVariant::fromValue<quint32>(contactKey(sender)));
             break;
         case CTL_FRAME_ACK:
             frameAck_ = true;
