@@ -106,5 +106,26 @@ convert -size 400x48 xc:none \
   -fill white -draw "roundrectangle 15,17 30,31 2,2" -draw "polygon 30,21 36,17 36,31 30,27" \
   "$out/168.png"
 
+# 158 / 159: the message dialog's Cancel / OK, a wide pill per frame with a
+# cross or a tick at its left (the button's own text goes on the right). Drawn on
+# magenta, which the dialog recolours into its own background.
+pill() {  # id symbol colour
+  local frames=() look
+  for look in "$3:white:0" "#ffffff:$3:0" "$3:white:1" "#b8c4d0:#eef2f6:0"; do
+    IFS=: read -r bg fg shift <<<"$look"
+    local f
+    f=$(mktemp --suffix=.png)
+    convert -size 96x28 xc:'#ff00ff' \
+      +antialias -fill "#1f4f8f" -draw "roundrectangle 0,0 95,27 12,12" -antialias \
+      -fill "$bg" -draw "roundrectangle 2,2 93,25 11,11" \
+      -fill "$fg" -font DejaVu-Sans-Bold -pointsize 14 -annotate +$((10 + shift))+$((19 + shift)) "$2" "$f"
+    frames+=("$f")
+  done
+  convert "${frames[@]}" +append "$out/$1.png"
+  rm -f "${frames[@]}"
+}
+pill 159 '✔' '#2e9a22'
+pill 158 '✖' '#c0392b'
+
 # 8 bits per channel: what every image reader handles.
 mogrify -depth 8 "$out"/*.png

@@ -4,11 +4,11 @@
 #include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QToolTip>
 
 #include "common/WindowMessages.h"
 #include "contacts/HeaderLst.h"
+#include "ui/PMenu.h"
 #include "ui/Pictures.h"
 
 namespace kova {
@@ -190,29 +190,28 @@ void CListContact::contextMenuEvent(QContextMenuEvent* e) {
         return;
     }
     setCurrentItem(item);
-    QMenu menu(this);
+    CPMenu menu(this);
     for (int command : menuCommands()) {
-        QString text;
         switch (command) {
             case ID_START_CONFERENCE:
-                text = tr("Start Video Conference");
+                menu.AppendItem(command, tr("Start Video Conference"));
                 break;
             case ID_START_CHAT:
-                text = tr("Start Chat :)");
+                menu.AppendItem(command, tr("Start Chat :)"));
                 break;
             case ID_EDIT_CONTACT:
-                text = tr("Edit Contact");
+                menu.AppendItem(command, tr("Edit Contact"));
                 break;
             case ID_REMOVE_CONTACT:
-                text = tr("Remove Contact");
+                menu.AppendItem(command, tr("Remove Contact"));
                 break;
             default:
-                menu.addSeparator();
-                continue;
+                menu.AppendItem(0, {});
         }
-        menu.addAction(text, this, [this, command] { emit commandRequested(command); });
     }
-    menu.exec(e->globalPos());
+    if (const int command = menu.run(e->globalPos()); command != 0) {
+        emit commandRequested(command);
+    }
 }
 
 }  // namespace kova

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/LinkStatic.h"
+
 namespace kova {
 
 CPofileDlg::CPofileDlg(const QString& name, const QString& mail, const QString& localAddresses,
@@ -34,11 +36,9 @@ CPofileDlg::CPofileDlg(const QString& name, const QString& mail, const QString& 
 
     auto* local = new QLineEdit(localAddresses, this);
     local->setReadOnly(true);
-    auto* global = new QLabel(this);
-    global->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                        .arg(kPublicAddressPage.toHtmlEscaped(), tr("Obtain by Internet")));
-    global->setOpenExternalLinks(true);
-    global->setToolTip(kPublicAddressPage);
+    auto* global = new CLinkStatic(tr("Obtain by Internet"), this);
+    global->SetAutoSize(false);
+    global->SetAddress(kPublicAddressPage);
 
     auto* form = new QFormLayout;
     form->addRow(tr("Name"), name_);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/HoverButton.h"
 #include "ui/TaskbarEdge.h"
 
 namespace kova {
@@ -35,8 +37,12 @@ CDlgMessage::CDlgMessage(const QString& text, const QString& caption, int type, 
     text_ = new QLabel(text, this);
     text_->setTextFormat(Qt::PlainText);
     text_->setWordWrap(true);
-    ok_ = new QPushButton(tr("OK"), this);
-    cancel_ = new QPushButton(tr("Cancel"), this);
+    ok_ = new CHoverButton(this);
+    ok_->LoadBitmap(kOkPicture, kBackground, true);
+    ok_->setText(tr("OK"));
+    cancel_ = new CHoverButton(this);
+    cancel_->LoadBitmap(kCancelPicture, kBackground, true);
+    cancel_->setText(tr("Cancel"));
     connect(ok_, &QPushButton::clicked, this, [this] { done(Ok); });
     connect(cancel_, &QPushButton::clicked, this, [this] { done(Cancel); });
 
@@ -69,14 +75,12 @@ CDlgMessage::CDlgMessage(const QString& text, const QString& caption, int type, 
         case Warning:
             pixmap = QStyle::SP_MessageBoxWarning;
             cancel_->hide();
-            ok_->setDefault(true);
             ok_->setFocus();
             break;
         case Question:
             pixmap = QStyle::SP_MessageBoxQuestion;
             ok_->setText(tr("Accept"));
             cancel_->setText(tr("Reject"));
-            ok_->setDefault(true);
             ok_->setFocus();
             closeTimer_->start(kQuestionMs);
             break;
@@ -119,6 +123,20 @@ void CDlgMessage::closeAll() {
 
 void CDlgMessage::reject() {
     done(Cancel);
+}
+
+void CDlgMessage::keyPressEvent(QKeyEvent* event) {
+    // The picture buttons are no push buttons: Enter presses the focused one,
+    // else the default OK.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (cancel_->isVisible() && cancel_->hasFocus()) {
+            done(Cancel);
+        } else if (ok_->isVisible()) {
+            done(Ok);
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool CDlgMessage::eventFilter(QObject* watched, QEvent* event) {

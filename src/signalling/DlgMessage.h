@@ -6,10 +6,11 @@
 #include <QDialog>
 
 class QLabel;
-class QPushButton;
 class QTimer;
 
 namespace kova {
+
+class CHoverButton;
 
 class CDlgMessage : public QDialog {
     Q_OBJECT
@@ -22,6 +23,8 @@ public:
     static constexpr int kQuestionMs = 35000;
     static constexpr int kOpacityStart = 75;
     static constexpr int kOpacityHover = 95;
+    static constexpr int kOkPicture = 159;
+    static constexpr int kCancelPicture = 158;
 
     // Runs the dialog modally over mainWindow (none: a parentless dialog next to
     // the taskbar). The caption defaults to the main window's title. Returns
@@ -42,6 +45,7 @@ public:
 
 protected:
     void reject() override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -49,8 +53,8 @@ private:
 
     QLabel* icon_ = nullptr;
     QLabel* text_ = nullptr;
-    QPushButton* ok_ = nullptr;
-    QPushButton* cancel_ = nullptr;
+    CHoverButton* ok_ = nullptr;
+    CHoverButton* cancel_ = nullptr;
     QTimer* closeTimer_ = nullptr;
     int opacity_ = kOpacityStart;
 };

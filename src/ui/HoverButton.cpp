@@ -2,43 +2,59 @@
 
 #include <QBitmap>
 #include <QPainter>
+#include <QToolTip>
 
 #include "ui/Pictures.h"
+#include "ui/Recolour.h"
 
 namespace kova {
 
-namespace {
-constexpr int kFrames = 4;
-}
-
 CHoverButton::CHoverButton(QWidget* parent) : QAbstractButton(parent) {
     setCursor(Qt::PointingHandCursor);
+    setAttribute(Qt::WA_Hover);
 }
 
 bool CHoverButton::LoadBitmap(int pictureId, const QColor& keyColour, bool focusFrame) {
-    QPixmap strip = picture(pictureId);
-    if (strip.isNull()) {
+    return LoadBitmap(pictureImage(pictureId), keyColour, focusFrame);
+}
+
+bool CHoverButton::LoadBitmap(QImage strip, const QColor& keyColour, bool focusFrame) {
+    if (strip.isNull() || strip.width() < kFrames) {
         return false;
     }
-    strip.setMask(strip.createMaskFromColor(keyColour, Qt::MaskInColor));
-    strip_ = strip;
+    recolourBackground(strip, keyColour);
+    key_ = keyColour;
+    plain_ = QPixmap::fromImage(strip);
+    keyed_ = plain_;
+    keyed_.setMask(keyed_.createMaskFromColor(keyColour, Qt::MaskInColor));
+    frameSize_ = QSize(strip.width() / kFrames, strip.height());
     focusFrame_ = focusFrame;
     setFocusPolicy(focusFrame ? Qt::StrongFocus : Qt::NoFocus);
-    resize(sizeHint());
+    resize(frameSize_);
     update();
     return true;
 }
 
+void CHoverButton::SetTooltip(const QString& text, bool activate) {
+    setToolTip(activate ? text : QString());
+}
+
+void CHoverButton::SetParentBackground(const QPixmap* background, int yOffset) {
+    parentBackground_ = background;
+    backgroundOffset_ = yOffset;
+    update();
+}
+
 QSize CHoverButton::sizeHint() const {
-    return strip_.isNull() ? QSize(40, 40) : QSize(strip_.width() / kFrames, strip_.height());
+    return frameSize_.isValid() ? frameSize_ : QSize(40, 40);
 }
 
 CHoverButton::Frame CHoverButton::frame() const {
-    if (!isEnabled()) {
-        return Disabled;
-    }
     if (isDown()) {
         return Pressed;
+    }
+    if (!isEnabled()) {
+        return Disabled;
     }
     if (hovered_ || (focusFrame_ && hasFocus())) {
         return Hover;
@@ -47,13 +63,44 @@ CHoverButton::Frame CHoverButton::frame() const {
 }
 
 void CHoverButton::paintEvent(QPaintEvent*) {
-    if (strip_.isNull()) {
+    if (plain_.isNull()) {
         return;
     }
     QPainter painter(this);
-    const QSize one = sizeHint();
-    painter.drawPixmap(QRect(QPoint(0, 0), size()), strip_,
-                       QRect(QPoint(frame() * one.width(), 0), one));
+    const bool overBackground = parentBackground_ != nullptr && parentWidget() != nullptr;
+    if (overBackground) {
+        const QPoint at = mapTo(parentWidget(), QPoint(0, 0)) - QPoint(0, backgroundOffset_);
+        painter.drawPixmap(QPoint(0, 0), *parentBackground_, QRect(at, frameSize_));
+    }
+    const Frame f = frame();
+    if (f == Pressed) {
+        QToolTip::hideText();
+    }
+    // The disabled frame is always drawn whole.
+    const QPixmap& strip = overBackground && f != Disabled ? keyed_ : plain_;
+    painter.drawPixmap(QRect(QPoint(0, 0), size()), strip,
+                       QRect(QPoint(f * frameSize_.width(), 0), frameSize_));
+    if (!text().isEmpty()) {
+        // Light text on the coloured frames, the skin's blue on the light hover
+        // frame; the strip's symbol keeps the left end.
+        static const QColor kOnColour(Qt::white), kOnLight(0x1F, 0x4F, 0x8F),
+            kDisabled(0xEE, 0xF2, 0xF6);
+        painter.setPen(f == Hover ? kOnLight : f == Disabled ? kDisabled : kOnColour);
+        QFont bold = font();
+        bold.setBold(true);
+        painter.setFont(bold);
+        const int shift = f == Pressed ? 1 : 0;
+        painter.drawText(rect().adjusted(height() * 4 / 5, 0, 0, 0).translated(shift, shift),
+                         Qt::AlignCenter, text());
+    }
+    if (focusFrame_ && hasFocus()) {
+        const int r = width() - 1, b = height() - 1;
+        painter.setPen(Qt::white);
+        painter.drawLine(0, b, 0, 0);
+        painter.setPen(kFocusShadow);
+        painter.drawLine(0, b, r, b);
+        painter.drawLine(r, b, r, 0);
+    }
 }
 
 void CHoverButton::enterEvent(QEnterEvent* event) {

@@ -1,9 +1,12 @@
 #pragma once
 // A picture button drawn from a strip of four equal frames: normal, hover or
-// focus, pressed, disabled.
+// focus, pressed, disabled. The strip's background colour becomes the key colour
+// of the window it sits on; over a parent's background picture the key colour is
+// see-through.
 
 #include <QAbstractButton>
 #include <QPixmap>
+#include <QPointer>
 
 namespace kova {
 
@@ -11,16 +14,23 @@ class CHoverButton : public QAbstractButton {
     Q_OBJECT
 public:
     enum Frame { Normal = 0, Hover = 1, Pressed = 2, Disabled = 3 };
+    static constexpr int kFrames = 4;
+    static inline const QColor kFocusShadow{0xB6, 0xBD, 0xC8};
 
     explicit CHoverButton(QWidget* parent = nullptr);
 
-    // keyColour: pixels of this colour are see-through; focusFrame: whether the
-    // button keeps the focus (and shows it) after a click.
+    // focusFrame: the button shows its focus and keeps it after a click; without
+    // it the button never takes the focus from where the user typed.
     bool LoadBitmap(int pictureId, const QColor& keyColour, bool focusFrame);
-    void SetTooltip(const QString& text) { setToolTip(text); }
+    bool LoadBitmap(QImage strip, const QColor& keyColour, bool focusFrame);
+    void SetTooltip(const QString& text, bool activate = true);
+    // The parent's background picture, drawn under the button; yOffset is where
+    // the picture starts in the parent.
+    void SetParentBackground(const QPixmap* background, int yOffset);
 
     Frame frame() const;
     QSize sizeHint() const override;
+    QSize frameSize() const { return frameSize_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,9 +38,14 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    QPixmap strip_;
+    QPixmap plain_;
+    QPixmap keyed_;  // the key colour see-through
+    QSize frameSize_;
+    QColor key_;
     bool focusFrame_ = true;
     bool hovered_ = false;
+    const QPixmap* parentBackground_ = nullptr;
+    int backgroundOffset_ = 0;
 };
 
 }  // namespace kova

@@ -89,9 +89,9 @@ private:
             dlg->setProperty("watched", true);
             Seen s;
             s.title = dlg->windowTitle();
-            QPushButton* accept = nullptr;
-            QPushButton* reject = nullptr;
-            for (auto* b : dlg->findChildren<QPushButton*>()) {
+            QAbstractButton* accept = nullptr;
+            QAbstractButton* reject = nullptr;
+            for (auto* b : dlg->findChildren<QAbstractButton*>()) {
                 if (b->isVisible() && b->text() == "Accept") {
                     accept = b;
                 } else if (b->isVisible() && b->text() == "Reject") {

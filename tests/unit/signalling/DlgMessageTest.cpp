@@ -17,9 +17,9 @@ void whenShown(F act) {
     test::whenShown<CDlgMessage>(act);
 }
 
-std::vector<QPushButton*> visibleButtons(CDlgMessage* dlg) {
-    std::vector<QPushButton*> out;
-    for (auto* b : dlg->findChildren<QPushButton*>()) {
+std::vector<QAbstractButton*> visibleButtons(CDlgMessage* dlg) {
+    std::vector<QAbstractButton*> out;
+    for (auto* b : dlg->findChildren<QAbstractButton*>()) {
         if (b->isVisible()) {
             out.push_back(b);
         }
@@ -33,7 +33,7 @@ TEST(DlgMessage, QuestionAcceptsWithOkAndRejectsWithEscape) {
         ASSERT_EQ(buttons.size(), 2u);
         EXPECT_EQ(buttons[0]->text(), "Accept");
         EXPECT_EQ(buttons[1]->text(), "Reject");
-        EXPECT_TRUE(buttons[0]->isDefault());
+        EXPECT_EQ(dlg->focusWidget(), buttons[0]) << "Accept is the default";
         buttons[0]->click();
     });
     EXPECT_EQ(CDlgMessage::show("Do you want?", "Caption", CDlgMessage::Question, nullptr),
@@ -49,6 +49,14 @@ TEST(DlgMessage, QuestionAcceptsWithOkAndRejectsWithEscape) {
     whenShown([](CDlgMessage* dlg) { dlg->close(); });
     EXPECT_EQ(CDlgMessage::show("Do you want?", {}, CDlgMessage::Question, nullptr),
               CDlgMessage::Cancel);
+
+    whenShown([](CDlgMessage* dlg) {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(dlg, &enter);
+    });
+    EXPECT_EQ(CDlgMessage::show("Do you want?", {}, CDlgMessage::Question, nullptr),
+              CDlgMessage::Ok)
+        << "Enter accepts";
 }
 
 TEST(DlgMessage, WarningHasOnlyOkAndTheMainWindowsCaption) {
