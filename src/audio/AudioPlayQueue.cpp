@@ -27,7 +27,7 @@ void CAudioPlayQueue::configure(int periodMs, IAudioFrameWriter* owner, std::uin
     dropped_ = 0;
 }
 
-void CAudioPlayQueue::start() {
+void CAudioPlayQueue::start(bool withThread) {
     stop();
     readPos_ = -1;
     filled_ = 0;
@@ -38,6 +38,9 @@ void CAudioPlayQueue::start() {
         s.state = Free;
     }
     running_ = true;
+    if (!withThread) {
+        return;
+    }
     thread_ = QThread::create([this] { run(); });
     thread_->setObjectName(QStringLiteral("kova playout"));
     // Above normal: the cycle's sleep is the only pacing the device gets.

@@ -50,7 +50,8 @@ public:
     // the period. Reallocates every slot; only while stopped.
     void configure(int periodMs, IAudioFrameWriter* owner, std::uint32_t slotCapacity,
                    std::uint32_t bytesPerSecond);
-    void start();
+    // withThread false: the caller drives cycle() itself (simulated time).
+    void start(bool withThread = true);
     void stop();
     bool running() const { return running_.load(); }
 

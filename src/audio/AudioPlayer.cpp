@@ -98,7 +98,7 @@ int CAudioPlayer::OpenDevice() {
         h.assign(pcmCapacity, std::byte{0});
     }
     writePos_ = 0;
-    queue_.start();
+    queue_.start(playoutThread_);
     return 0;
 }
 

@@ -55,6 +55,8 @@ public:
     void Write(ByteSpan frame) override;
 
     bool isOpen() const { return opened_.load(); }
+    // Without the thread, the caller drives queue().cycle() (simulated time).
+    void setPlayoutThread(bool on) { playoutThread_ = on; }
     const FormatArea& format() const { return format_; }
     CAudioPlayQueue& queue() { return queue_; }
     // Frames dropped for want of a finished output header.
@@ -84,6 +86,7 @@ private:
     QString formatName_;
     std::unique_ptr<IAudioStream> decoder_;
     std::atomic<std::uint64_t> headerDrops_{0};
+    bool playoutThread_ = true;
 };
 
 }  // namespace kova
