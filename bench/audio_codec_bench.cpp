@@ -67,8 +67,8 @@ void BM_Decode(benchmark::State& state) {
     std::vector<std::byte> out(*dec->destinationSize(static_cast<std::uint32_t>(coded.size())));
     for (auto _ : state) {
         // Frame by frame, as the player decodes: one buffer length of blocks each.
-        const std::size_t frame = std::max<std::size_t>(f.blockAlign, f.avgBytesPerSec / 20 /
-                                                                          f.blockAlign * f.blockAlign);
+        const std::size_t frame = std::max<std::size_t>(
+            f.blockAlign, f.avgBytesPerSec / 20 / f.blockAlign * f.blockAlign);
         for (std::size_t at = 0; at < coded.size(); at += frame) {
             const auto n = std::min(frame, coded.size() - at);
             dec->convert(kova::ByteSpan(coded).subspan(at, n), out, kova::kConvertBlockAlign);

@@ -181,6 +181,7 @@ void CAudioCapture::closeAll() {
 }
 
 int CAudioCapture::Start() {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (running_) {
         return 1;
     }
@@ -314,6 +315,7 @@ void CAudioCapture::waitCaptureThread() {
 }
 
 void CAudioCapture::Stop() {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (thread_ == nullptr) {
         closeAll();
         return;

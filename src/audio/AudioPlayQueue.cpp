@@ -34,6 +34,7 @@ void CAudioPlayQueue::start(bool withThread) {
     refilling_ = false;
     carryUs_ = 0;
     lastPlayedBytes_ = 0;
+    paced_ = false;
     for (auto& s : slots_) {
         s.state = Free;
     }
@@ -110,25 +111,37 @@ std::uint32_t CAudioPlayQueue::durationMs(std::uint32_t bytes) {
 
 std::uint32_t CAudioPlayQueue::cycle() {
     const int backlog = std::max(0, filled_.load() - kCushionFrames);
-    const std::uint32_t t0 = clock_.nowMs() - static_cast<std::uint32_t>(backlog);
+    const std::uint32_t start = clock_.nowMs();
     lastPlayedBytes_ = 0;
     const bool played = playOne();
-    // A played frame paces the cycle by its own length: the sender's frames may
-    // be shorter than its buffer length (320-sample blocks in 50 ms buffers).
-    std::uint32_t due = static_cast<std::uint32_t>(std::max(period_, 0));
+    const std::uint32_t now = clock_.nowMs();
+    std::int64_t wait = 0;
     if (played) {
-        // Paced by the played frame's own length: the sender's frames may be
-        // shorter than its buffer length (320-sample blocks in 50 ms buffers).
-        due = durationMs(lastPlayedBytes_);
-    } else if (filled_.load() >= kEmptyWaitFrames) {
-        // The empty wait built its cushion: play at once.
+        // Paced by the played frame's own length, against a running deadline:
+        // the sender's frames may be shorter than its buffer length (320-sample
+        // blocks in 50 ms buffers), and sleeping "the rest of the cycle" would
+        // add each cycle's overhead and slowly starve the device.
+        if (!paced_) {
+            nextDue_ = start;
+            paced_ = true;
+        }
+        nextDue_ += durationMs(lastPlayedBytes_) - static_cast<std::uint32_t>(backlog);
+        wait = static_cast<std::int32_t>(nextDue_ - now);
+        if (wait < -period_) {
+            nextDue_ = now;  // far behind (a stall): do not burst to catch up
+            wait = 0;
+        }
+    } else {
+        paced_ = false;
+        if (filled_.load() >= kEmptyWaitFrames) {
+            return 0;  // the empty wait built its cushion: play at once
+        }
+        wait = static_cast<std::int64_t>(period_) - static_cast<std::int32_t>(now - start);
+    }
+    if (wait <= 0) {
         return 0;
     }
-    const std::uint32_t elapsed = clock_.nowMs() - t0;
-    if (elapsed >= due) {
-        return 0;
-    }
-    const std::uint32_t sleep = std::min(due - elapsed, kMaxSleepMs);
+    const auto sleep = static_cast<std::uint32_t>(std::min<std::int64_t>(wait, kMaxSleepMs));
     clock_.sleepMs(sleep);
     return sleep;
 }

@@ -95,6 +95,8 @@ private:
     std::uint32_t bytesPerSecond_ = 0;
     std::uint64_t carryUs_ = 0;
     std::uint32_t lastPlayedBytes_ = 0;
+    bool paced_ = false;         // nextDue_ holds the deadline of the last frame
+    std::uint32_t nextDue_ = 0;  // clock ticks
     std::atomic<std::uint64_t> dropped_{0};
 };
 

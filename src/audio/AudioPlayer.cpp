@@ -50,6 +50,11 @@ std::uint32_t CAudioPlayer::slotCapacityFor(const WaveFormat& peer, std::uint16_
         std::max<std::uint64_t>(peer.avgBytesPerSec, blocks), kMaxCapacity));
 }
 
+bool CAudioPlayer::canPlay(IAudioCodecs& codecs, IWaveOut& device, const WaveFormat& format) {
+    const auto pcm = codecs.suggestPcm(format);
+    return pcm && codecs.queryStream(format, *pcm) && device.query(*pcm) == 0;
+}
+
 void CAudioPlayer::SetPeerFormat(ByteSpan format, int periodMs, std::uint32_t slotCapacity,
                                  IArrivalIndicator* indicator) {
     if (format.empty()) {

@@ -62,6 +62,9 @@ public:
     // Frames dropped for want of a finished output header.
     std::uint64_t headerDrops() const { return headerDrops_.load(); }
 
+    // Whether the output can play a peer's format: a decoder to PCM exists and
+    // the device accepts that PCM. The capture's real-time check asks this.
+    static bool canPlay(IAudioCodecs& codecs, IWaveOut& device, const WaveFormat& format);
     static int periodFor(int bufferMs) { return std::max(bufferMs, kMinPeriodMs); }
     // The larger of a second of the format and one buffer length of its blocks.
     static std::uint32_t slotCapacityFor(const WaveFormat& peer, std::uint16_t bufferMs);

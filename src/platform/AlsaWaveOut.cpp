@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/AlsaError.h"
 #include "platform/AlsaPlaybackVolume.h"
@@ -82,6 +83,8 @@ int AlsaWaveOut::open(const WaveFormat& f) {
     }
     pcm_ = pcm;
     frameBytes_ = f.blockAlign;
+    rate_ = f.samplesPerSec;
+    needPrefill_ = true;
     written_ = 0;
     endOf_.fill(0);
     underruns_ = 0;
@@ -119,36 +122,56 @@ bool AlsaWaveOut::done(int header) {
     return endOf_[header] <= playedFrames();
 }
 
-int AlsaWaveOut::write(int header, ByteSpan pcm) {
-    std::lock_guard lock(mutex_);
-    if (pcm_ == nullptr || header < 0 || header >= kHeaders) {
-        return kWaveError;
-    }
-    const std::byte* p = pcm.data();
-    snd_pcm_uframes_t left = pcm.size() / frameBytes_;
-    while (left > 0) {
-        snd_pcm_sframes_t n = snd_pcm_writei(pcm_, p, left);
+int AlsaWaveOut::writeFrames(const std::byte* p, std::size_t frames) {
+    while (frames > 0) {
+        snd_pcm_sframes_t n = snd_pcm_writei(pcm_, p, frames);
         if (n == -EPIPE) {
             // Underrun: the device played everything; start again from here.
             ++underruns_;
             written_ = 0;
             endOf_.fill(0);
             snd_pcm_prepare(pcm_);
-            continue;
+            return -EPIPE;
         }
         if (n == -ESTRPIPE) {
             while ((n = snd_pcm_resume(pcm_)) == -EAGAIN) {
             }
-            if (n < 0)
+            if (n < 0) {
                 snd_pcm_prepare(pcm_);
+            }
             continue;
         }
         if (n < 0) {
-            return waveErrorFromAlsa(static_cast<int>(n));
+            return static_cast<int>(n);
         }
         written_ += n;
-        left -= static_cast<snd_pcm_uframes_t>(n);
+        frames -= static_cast<std::size_t>(n);
         p += static_cast<std::size_t>(n) * frameBytes_;
+    }
+    return 0;
+}
+
+int AlsaWaveOut::write(int header, ByteSpan pcm) {
+    std::lock_guard lock(mutex_);
+    if (pcm_ == nullptr || header < 0 || header >= kHeaders) {
+        return kWaveError;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (needPrefill_) {
+            needPrefill_ = false;
+            const std::vector<std::byte> silence(std::size_t{rate_} * prefillMs_ / 1000 *
+                                                 frameBytes_);
+            writeFrames(silence.data(), silence.size() / frameBytes_);
+        }
+        const int rc = writeFrames(pcm.data(), pcm.size() / frameBytes_);
+        if (rc == -EPIPE) {
+            needPrefill_ = true;
+            continue;  // write the frame again after the restart's silence
+        }
+        if (rc < 0) {
+            return waveErrorFromAlsa(rc);
+        }
+        break;
     }
     endOf_[header] = written_;
     return 0;
@@ -160,6 +183,7 @@ int AlsaWaveOut::reset() {
         return 0;
     }
     int rc = snd_pcm_drop(pcm_);
+    needPrefill_ = true;
     written_ = 0;
     endOf_.fill(0);
     if (rc >= 0) {

@@ -17,15 +17,22 @@ namespace kova {
 
 class AlsaWaveOut final : public IWaveOut {
 public:
-    // Playback starts once this much is queued; small, the play queue is the cushion.
+    // Playback starts once this much is queued.
     static constexpr std::uint32_t kDefaultStartMs = 20;
-    // Room for five frames of the longest buffer length, so a write never blocks.
-    static constexpr std::uint32_t kRingMs = 1500;
+    // Silence queued in front of the first frame after a (re)start: the margin
+    // that absorbs the playout thread's wake-up jitter. Frames are written
+    // just in time, so without it the device runs dry between two of them.
+    static constexpr std::uint32_t kDefaultPrefillMs = 20;
+    // The device ring. Servers such as PulseAudio buffer up to the ring's
+    // length, so a long ring is heard as latency; a write that finds it full
+    // just waits.
+    static constexpr std::uint32_t kRingMs = 400;
 
     explicit AlsaWaveOut(std::string pcmName = "default");
     ~AlsaWaveOut() override;
 
     void setStartThresholdMs(std::uint32_t ms) { startMs_ = ms; }
+    void setPrefillMs(std::uint32_t ms) { prefillMs_ = ms; }
 
     int query(const WaveFormat& pcm) override;
     int open(const WaveFormat& pcm) override;
@@ -44,10 +51,14 @@ public:
 
 private:
     int configure(snd_pcm_t* pcm, const WaveFormat& format);
+    int writeFrames(const std::byte* p, std::size_t frames);
     std::int64_t playedFrames();
 
     std::string name_;
     std::uint32_t startMs_ = kDefaultStartMs;
+    std::uint32_t prefillMs_ = kDefaultPrefillMs;
+    std::uint32_t rate_ = 8000;
+    bool needPrefill_ = true;
     std::mutex mutex_;
     snd_pcm_t* pcm_ = nullptr;
     std::size_t frameBytes_ = 2;

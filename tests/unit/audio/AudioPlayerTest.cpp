@@ -36,6 +36,9 @@ TEST(AudioPlayer, ConfiguresFromThePeersFormat) {
     EXPECT_EQ(CAudioPlayer::slotCapacityFor(WaveFormat::pcm(8000, 16, 1), 50), 16000u);
     EXPECT_EQ(CAudioPlayer::periodFor(5), 10);
     EXPECT_EQ(rig.player.queue().period(), 50);
+    EXPECT_TRUE(CAudioPlayer::canPlay(rig.codecs, rig.out, gsm));
+    rig.out.queryResult = 32;
+    EXPECT_FALSE(CAudioPlayer::canPlay(rig.codecs, rig.out, gsm));
     // A null or empty format changes nothing.
     rig.player.SetPeerFormat({}, 10, 1, nullptr);
     EXPECT_EQ(rig.player.FormatName(), "GSM 6.10");
