@@ -25,8 +25,4 @@ int waveErrorFromAlsa(int e) {
     }
 }
 
-const char* defaultPcmName() {
-    return "default";
-}
-
 }  // namespace kova

@@ -16,8 +16,4 @@ enum WaveError : int {
 
 int waveErrorFromAlsa(int alsaError);
 
-// The ALSA PCM name of a capture device index: 0 = "default", k = the k-th
-// capture device of the device hints.
-const char* defaultPcmName();
-
 }  // namespace kova

@@ -22,19 +22,22 @@ namespace kova::test {
 
 constexpr std::uint16_t kAudioPort = 6324;
 
+// Other tests use the audio port too: a busy port is waited for (up to 20 s)
+// rather than shared, so no datagram goes to the wrong test.
 inline int udpSocket(const char* address, std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     ::inet_pton(AF_INET, address, &a.sin_addr);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+            return fd;
+        }
         ::close(fd);
-        return -1;
+        ::usleep(100000);
     }
-    return fd;
+    return -1;
 }
 
 class UdpFrameSender : public IFrameSink {
