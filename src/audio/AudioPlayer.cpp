@@ -1,5 +1,6 @@
 #include "audio/AudioPlayer.h"
 
+#include <QStringList>
 #include <QThread>
 #include <algorithm>
 #include <cstring>
@@ -148,19 +149,27 @@ int CAudioPlayer::CloseDevice() {
     }
     opened_ = false;
     queue_.stop();
-    std::lock_guard lock(lock_);
-    if (device_.reset() != 0) {
-        balloons_.ShowBalloon(kResetFailed);
-    }
-    QThread::yieldCurrentThread();
-    for (int h = 0; h < IWaveOut::kHeaders; ++h) {
-        if (!device_.done(h)) {
-            balloons_.ShowBalloon(kUnprepareFailed);
+    QStringList texts;
+    int rc = 0;
+    {
+        std::lock_guard lock(lock_);
+        if (device_.reset() != 0) {
+            texts << kResetFailed;
+        }
+        QThread::yieldCurrentThread();
+        for (int h = 0; h < IWaveOut::kHeaders; ++h) {
+            if (!device_.done(h)) {
+                texts << kUnprepareFailed;
+            }
+        }
+        rc = device_.close();
+        if (rc != 0) {
+            texts << kCloseFailed;
         }
     }
-    const int rc = device_.close();
-    if (rc != 0) {
-        balloons_.ShowBalloon(kCloseFailed);
+    // Shown after the lock is left: a balloon may run the event loop.
+    for (const auto& t : texts) {
+        balloons_.ShowBalloon(t);
     }
     decoder_.reset();
     return rc;
