@@ -115,6 +115,9 @@ bool CAudioCapture::open() {
     collected_ = 0;
     allocated_ = 0;
     flags_ = kConvertStart | kConvertBlockAlign;
+    // The capture thread works from these copies: the chooser may change the
+    // source format while it runs.
+    sourceAlign_ = std::max<std::uint16_t>(source_.blockAlign, 1);
     recordBytes_ = recordBufferBytes(bufferMs_, source_.samplesPerSec, source_.blockAlign);
     if (!device_.open(deviceIndex_, source_, recordBytes_, kRecordBuffers)) {
         balloon(kOpenDeviceFailed);
@@ -265,7 +268,7 @@ bool CAudioCapture::compressStep(bool final) {
     }
     if (collected_ == 0) {
         const std::byte silence = captureBytesPerSample_ == 1 ? std::byte{128} : std::byte{0};
-        collected_ = std::min<std::uint32_t>(source_.blockAlign, chunk_);
+        collected_ = std::min<std::uint32_t>(sourceAlign_, chunk_);
         std::memset(sourceBuffer_.data(), std::to_integer<int>(silence), collected_);
     }
     if (final) {

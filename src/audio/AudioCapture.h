@@ -125,6 +125,7 @@ private:
     WaveFormat source_;
     FormatArea destination_{};
     std::unique_ptr<IAudioStream> stream_;
+    std::uint16_t sourceAlign_ = 2;
     std::uint32_t recordBytes_ = 0;
     std::uint32_t chunk_ = 0;
     std::uint32_t destSize_ = 0;

@@ -58,7 +58,8 @@ bool CAudioPlayer::canPlay(IAudioCodecs& codecs, IWaveOut& device, const WaveFor
 
 void CAudioPlayer::SetPeerFormat(ByteSpan format, int periodMs, std::uint32_t slotCapacity,
                                  IArrivalIndicator* indicator) {
-    if (format.empty()) {
+    // The playout thread reads the slots: they are only rebuilt while closed.
+    if (format.empty() || opened_) {
         return;
     }
     std::memcpy(format_.data(), format.data(), std::min(format.size(), format_.size()));

@@ -85,6 +85,16 @@ TEST(AudioLoopback, SineCapturedSentAndPlayedArrivesAtTheSink) {
     AlsaWaveIn mic;
     CAudioCapture capture(mic, codecs, balloons, prompt, chooser);
     capture.setMediaSocket(&sender);
+    const QStringList devices = capture.deviceList();
+    ASSERT_FALSE(devices.isEmpty());
+    EXPECT_EQ(devices[0], "default");
+    // An index past the device list cannot be opened, and says so.
+    capture.setDeviceIndex(static_cast<int>(devices.size()));
+    capture.Start();
+    EXPECT_FALSE(capture.isRunning());
+    EXPECT_EQ(balloons.all(), QStringList{"Not possible to open record device"});
+    balloons.texts.clear();
+    capture.setDeviceIndex(0);
 
     AlsaWaveOut speaker;
     CAudioPlayer player(speaker, codecs, balloons);
