@@ -19,6 +19,21 @@ WaveFormat WaveFormat::defaultDestination() {
     return f;
 }
 
+WaveFormat WaveFormat::pcm(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
+    WaveFormat f;
+    f.formatTag = kTagPcm;
+    f.channels = channels;
+    f.samplesPerSec = rate;
+    f.bitsPerSample = bits;
+    f.blockAlign = static_cast<std::uint16_t>(channels * ((bits + 7) / 8));
+    f.avgBytesPerSec = rate * f.blockAlign;
+    return f;
+}
+
+std::uint16_t WaveFormat::extraWord() const {
+    return extra.size() >= 2 ? readLe<std::uint16_t>(extra, 0) : 0;
+}
+
 std::optional<WaveFormat> WaveFormat::decode(ByteSpan b) {
     if (b.size() < kHeaderSize) {
         return std::nullopt;

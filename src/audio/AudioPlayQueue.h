@@ -1,0 +1,103 @@
+#pragma once
+// Ten slots between the network and the output device, indexed by the sender's
+// frame number (0..9): puts frames back in sending order, smooths arrival
+// jitter, bounds latency and drains backlogs. Its playout thread hands one frame
+// per cycle to the owner.
+
+#include <QThread>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "common/ByteIo.h"
+
+namespace kova {
+
+class IPlayoutClock;
+
+class IAudioFrameWriter {
+public:
+    virtual ~IAudioFrameWriter() = default;
+    // Called on the playout thread; frame is valid only during the call.
+    virtual void Write(ByteSpan frame) = 0;
+};
+
+class CAudioPlayQueue {
+public:
+    static constexpr int kSlots = 10;
+    // Filled slots that switch the queue to refilling, and the level it drains to.
+    static constexpr int kRefillAt = 9;
+    static constexpr int kRefilledAt = 1;
+    // An empty queue waits for this many frames, checking every kEmptyCheckMs,
+    // at most kEmptyChecks times.
+    static constexpr int kEmptyWaitFrames = 2;
+    static constexpr int kEmptyCheckMs = 10;
+    static constexpr int kEmptyChecks = 10;
+    static constexpr std::uint32_t kMaxSleepMs = 1000;
+    // Waiting frames up to this many are the jitter cushion the empty wait built;
+    // only frames beyond it shorten the cycle.
+    static constexpr int kCushionFrames = 2;
+
+    enum SlotState : std::uint8_t { Free = 0, Filled = 1, Playing = 2 };
+
+    explicit CAudioPlayQueue(IPlayoutClock& clock);
+    ~CAudioPlayQueue();
+    CAudioPlayQueue(const CAudioPlayQueue&) = delete;
+    CAudioPlayQueue& operator=(const CAudioPlayQueue&) = delete;
+
+    // bytesPerSecond paces each cycle by the played frame's duration; 0 paces by
+    // the period. Reallocates every slot; only while stopped.
+    void configure(int periodMs, IAudioFrameWriter* owner, std::uint32_t slotCapacity,
+                   std::uint32_t bytesPerSecond);
+    // withThread false: the caller drives cycle() itself (simulated time).
+    void start(bool withThread = true);
+    void stop();
+    bool running() const { return running_.load(); }
+
+    // Receiving side; the bytes are copied.
+    void put(ByteSpan frame, int sequence);
+
+    // One cycle of the playout thread: returns how long it then slept.
+    std::uint32_t cycle();
+    // Hands the frame at the read position to the owner; false when none was due.
+    bool playOne();
+
+    int readPosition() const { return readPos_.load(); }
+    int filledCount() const { return filled_.load(); }
+    bool refilling() const { return refilling_.load(); }
+    int period() const { return period_; }
+    std::uint32_t slotCapacity() const { return capacity_; }
+    SlotState slotState(int i) const { return static_cast<SlotState>(slots_[i].state.load()); }
+    // Frames refused by put (refilling or no free slot), since configure.
+    std::uint64_t droppedFrames() const { return dropped_.load(); }
+
+private:
+    struct Slot {
+        std::vector<std::byte> data;
+        std::uint32_t length = 0;
+        std::atomic<std::uint8_t> state{Free};
+    };
+
+    std::uint32_t durationMs(std::uint32_t bytes);
+    void run();
+
+    IPlayoutClock& clock_;
+    std::atomic<bool> running_{false};
+    IAudioFrameWriter* owner_ = nullptr;
+    QThread* thread_ = nullptr;
+    std::atomic<int> readPos_{-1};
+    std::atomic<bool> refilling_{false};
+    int period_ = 100;
+    std::atomic<int> filled_{0};
+    std::uint32_t capacity_ = 0;
+    std::array<Slot, kSlots> slots_;
+    std::uint32_t bytesPerSecond_ = 0;
+    std::uint64_t carryUs_ = 0;
+    std::uint32_t lastPlayedBytes_ = 0;
+    bool paced_ = false;         // nextDue_ holds the deadline of the last frame
+    std::uint32_t nextDue_ = 0;  // clock ticks
+    std::atomic<std::uint64_t> dropped_{0};
+};
+
+}  // namespace kova

@@ -1,0 +1,95 @@
+#pragma once
+// Plays the peer's audio: frames from the audio channel go through the play
+// queue, are decoded to PCM on the playout thread and written to the default
+// output through a ring of five output headers. Owned by the receiving window
+// for one conference.
+
+#include <QString>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "audio/AudioCodecs.h"
+#include "audio/AudioPlayQueue.h"
+#include "audio/PlayoutClock.h"
+#include "audio/WaveFormat.h"
+#include "audio/WaveOut.h"
+
+namespace kova {
+
+class IArrivalIndicator;
+class IBalloonReporter;
+
+class CAudioPlayer final : public IAudioFrameWriter {
+public:
+    using FormatArea = std::array<std::byte, WaveFormat::kAreaSize>;
+
+    // Indicator level for frames arriving within one millisecond.
+    static constexpr int kIndicatorScale = 2000;
+    // A device at volume 0 would play nothing: raised to half of the left channel.
+    static constexpr std::uint32_t kRaisedVolume = 0x00007FFF;
+    // Passes over the header ring before a frame is dropped.
+    static constexpr int kHeaderPasses = 7;
+    static constexpr int kMinPeriodMs = 10;
+    // The error code OpenDevice returns when no codec decodes the format.
+    static constexpr int kErrorNoDecoder = 32;  // same number as the device's "bad format"
+
+    // clock null: the steady clock.
+    CAudioPlayer(IWaveOut& device, IAudioCodecs& codecs, IBalloonReporter& balloons,
+                 IPlayoutClock* clock = nullptr);
+    ~CAudioPlayer() override;
+
+    // Only while closed. The receiving window passes the peer's 146-byte format,
+    // periodFor(peer buffer length) and slotCapacityFor(peer format, length).
+    void SetPeerFormat(ByteSpan format, int periodMs, std::uint32_t slotCapacity,
+                       IArrivalIndicator* indicator);
+    QString FormatName() const { return formatName_; }
+    // 0 on success, else the device's error code.
+    int OpenDevice();
+    // UI thread; the bytes are copied before it returns.
+    void PutFrame(ByteSpan frame, int sequence) { queue_.put(frame, sequence); }
+    int CloseDevice();
+    // Playout thread only.
+    void Write(ByteSpan frame) override;
+
+    bool isOpen() const { return opened_.load(); }
+    // Without the thread, the caller drives queue().cycle() (simulated time).
+    void setPlayoutThread(bool on) { playoutThread_ = on; }
+    const FormatArea& format() const { return format_; }
+    CAudioPlayQueue& queue() { return queue_; }
+    // Frames dropped for want of a finished output header.
+    std::uint64_t headerDrops() const { return headerDrops_.load(); }
+
+    // Whether the output can play a peer's format: a decoder to PCM exists and
+    // the device accepts that PCM. The capture's real-time check asks this.
+    static bool canPlay(IAudioCodecs& codecs, IWaveOut& device, const WaveFormat& format);
+    static int periodFor(int bufferMs) { return std::max(bufferMs, kMinPeriodMs); }
+    // The larger of a second of the format and one buffer length of its blocks.
+    static std::uint32_t slotCapacityFor(const WaveFormat& peer, std::uint16_t bufferMs);
+
+private:
+    IWaveOut& device_;
+    IAudioCodecs& codecs_;
+    IBalloonReporter& balloons_;
+    std::unique_ptr<SteadyPlayoutClock> ownClock_;
+    IPlayoutClock& clock_;
+    std::mutex lock_;  // the output headers and the write position
+    std::uint32_t lastArrival_ = 0;
+    std::uint32_t thisArrival_ = 0;
+    IArrivalIndicator* indicator_ = nullptr;
+    CAudioPlayQueue queue_;
+    std::atomic<bool> opened_{false};
+    // Each header owns the decoded copy of its frame, so a slot is free as soon
+    // as Write returns while the device may still play from the header.
+    std::array<std::vector<std::byte>, IWaveOut::kHeaders> headers_;
+    int writePos_ = 0;
+    FormatArea format_;
+    QString formatName_;
+    std::unique_ptr<IAudioStream> decoder_;
+    std::atomic<std::uint64_t> headerDrops_{0};
+    bool playoutThread_ = true;
+};
+
+}  // namespace kova
