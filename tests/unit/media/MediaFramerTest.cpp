@@ -47,19 +47,10 @@ TEST(MediaHeader, RoundTripsAndNamesItsKinds) {
     EXPECT_FALSE(MediaHeader::decode(ByteSpan(bytes).first(3)));
 
     MediaHeader k;
-    for (int b : {0, 9, 10, 19, 20, 29, 30, 255}) {
-        k.sequenceAndKind = static_cast<std::uint8_t>(b);
-        const auto kind = k.kind();
-        if (b < 10) {
-            EXPECT_EQ(kind, MediaHeader::Kind::Whole) << b;
-        } else if (b < 20) {
-            EXPECT_EQ(kind, MediaHeader::Kind::Fragment) << b;
-        } else if (b < 30) {
-            EXPECT_EQ(kind, MediaHeader::Kind::LastFragment) << b;
-        } else {
-            EXPECT_FALSE(kind) << b;
-        }
-    }
+    k.sequenceAndKind = 30;  // no sender makes it
+    EXPECT_FALSE(k.kind());
+    k.sequenceAndKind = 19;
+    EXPECT_EQ(k.kind(), MediaHeader::Kind::Fragment);
 }
 
 TEST(MediaFramer, FrameOfDatagramSizeGoesWholeOneMoreByteInTwoFragments) {

@@ -49,16 +49,5 @@ TEST(MediaSocket, DatagramLimitIsWhatTheSocketLayerCanSend) {
     EXPECT_EQ(channel.maxDatagram(), 65507u);
 }
 
-TEST(MediaSocket, DeliveredFrameReadsTheMessageArguments) {
-    const std::array<std::byte, 3> frame{};
-    const WindowMessage m(MSG_VIDEO_DATA,
-                          QVariant::fromValue<void*>(const_cast<std::byte*>(frame.data())),
-                          QVariant::fromValue<qulonglong>(frame.size()));
-    const ByteSpan seen = CMediaSocket::deliveredFrame(m);
-    EXPECT_EQ(seen.data(), frame.data());
-    EXPECT_EQ(seen.size(), 3u);
-    EXPECT_TRUE(CMediaSocket::deliveredFrame(WindowMessage(MSG_AUDIO_DATA)).empty());
-}
-
 }  // namespace
 }  // namespace kova
