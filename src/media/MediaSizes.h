@@ -9,6 +9,13 @@
 
 namespace kova {
 
+// The largest frames a media channel accepts, so that a peer's numbers never
+// size buffers beyond what a real call needs. Video: the largest capture the
+// settings accept (1280 wide) at 1024 lines and 32 bits per pixel.
+constexpr std::uint64_t kMaxVideoFrameSize = std::uint64_t{1280} * 1024 * 32 / 8;
+// Audio: one buffer length of the most generous format is far below this.
+constexpr std::uint64_t kMaxAudioFrameSize = std::uint64_t{1} << 20;
+
 // width x height x bit count + 31 with the low five bits cleared, divided by 8:
 // the rounding applies to the whole image, not to each row. Negative sides count
 // by their size (a top-down image has a negative height).

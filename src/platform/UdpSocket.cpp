@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -120,6 +121,42 @@ int UdpSocket::sendTo(ByteSpan datagram, std::uint32_t ipv4, std::uint16_t port)
         return failErrno();
     }
     return 0;
+}
+
+int UdpSocket::setBufferSizes(int receiveBytes, int sendBytes) {
+    const int fd = fd_.load();
+    if (fd < 0) {
+        return fail(kWsaNotSocket);
+    }
+    // The FORCE options pass the system limit (privileged processes only);
+    // otherwise the plain ones give as much as the limit allows.
+    const auto set = [fd](int force, int plain, int bytes) {
+        if (bytes <= 0 || ::setsockopt(fd, SOL_SOCKET, force, &bytes, sizeof bytes) == 0 ||
+            ::setsockopt(fd, SOL_SOCKET, plain, &bytes, sizeof bytes) == 0) {
+            return 0;
+        }
+        return toSocketError(errno);
+    };
+    if (const int e = set(SO_RCVBUFFORCE, SO_RCVBUF, receiveBytes); e != 0) {
+        return fail(e);
+    }
+    if (const int e = set(SO_SNDBUFFORCE, SO_SNDBUF, sendBytes); e != 0) {
+        return fail(e);
+    }
+    return 0;
+}
+
+bool UdpSocket::waitWritable(int timeoutMs) {
+    const int fd = fd_.load();
+    if (fd < 0) {
+        return false;
+    }
+    pollfd p{fd, POLLOUT, 0};
+    int n;
+    do {
+        n = ::poll(&p, 1, timeoutMs);
+    } while (n < 0 && errno == EINTR);
+    return n > 0 && (p.revents & POLLOUT) != 0;
 }
 
 UdpSocket::Received UdpSocket::receiveFrom(MutableByteSpan buffer) {

@@ -48,6 +48,14 @@ public:
     int sendTo(ByteSpan datagram, const QString& host, std::uint16_t port);
     int sendTo(ByteSpan datagram, std::uint32_t ipv4, std::uint16_t port);
 
+    // Asks the kernel for socket buffers of these sizes (0 leaves one as it
+    // is), beyond the system's default limit where the process may. Returns 0
+    // or the socket error of the first size that could not be set at all.
+    int setBufferSizes(int receiveBytes, int sendBytes);
+    // Waits up to timeoutMs until a datagram can be sent without blocking.
+    // Callable from any thread while the socket is open.
+    bool waitWritable(int timeoutMs);
+
     // Reads one datagram into buffer. One longer than the buffer is consumed and
     // fails with the message-size error, like any other read error.
     Received receiveFrom(MutableByteSpan buffer);
