@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include <cstdlib>
+#include <cstring>
 
 namespace kova {
 
@@ -39,6 +40,12 @@ bool SwscaleConverter::supportsBitCount(int bitCount) {
     return dibPixelFormat(bitCount) != AV_PIX_FMT_NONE;
 }
 
+void SwscaleConverter::prepareScratch(const BitmapInfoHeader& format) {
+    // 64-byte aligned rows and a spare row's worth at the end.
+    scratchStride_ = (static_cast<std::size_t>(dibStrideOf(format)) + 63) & ~std::size_t{63};
+    scratch_.resize(scratchStride_ * (static_cast<std::size_t>(std::abs(format.height)) + 1));
+}
+
 bool SwscaleConverter::toFrame(const BitmapInfoHeader& format, ByteSpan dib, AVFrame* frame) {
     const AVPixelFormat src = dibPixelFormat(format.bitCount);
     const int rows = std::abs(format.height);
@@ -51,13 +58,16 @@ bool SwscaleConverter::toFrame(const BitmapInfoHeader& format, ByteSpan dib, AVF
     if (!context_) {
         return false;
     }
-    const int stride = static_cast<int>(dibStrideOf(format));
+    // Bottom-up rows become top-down on the way into the scratch picture.
+    prepareScratch(format);
+    const auto stride = static_cast<std::size_t>(dibStrideOf(format));
     const auto* base = reinterpret_cast<const std::uint8_t*>(dib.data());
-    // Bottom-up: start at the last row and walk backwards.
-    const std::uint8_t* srcData[4] = {
-        format.height > 0 ? base + static_cast<std::ptrdiff_t>(rows - 1) * stride : base, nullptr,
-        nullptr, nullptr};
-    const int srcStride[4] = {format.height > 0 ? -stride : stride, 0, 0, 0};
+    for (int y = 0; y < rows; ++y) {
+        const int stored = format.height > 0 ? rows - 1 - y : y;
+        std::memcpy(scratchRow(y), base + stride * static_cast<std::size_t>(stored), stride);
+    }
+    const std::uint8_t* srcData[4] = {scratch_.data(), nullptr, nullptr, nullptr};
+    const int srcStride[4] = {static_cast<int>(scratchStride_), 0, 0, 0};
     return sws_scale(context_, srcData, srcStride, 0, rows, frame->data, frame->linesize) ==
            frame->height;
 }
@@ -76,14 +86,20 @@ bool SwscaleConverter::toDib(const AVFrame* frame, const BitmapInfoHeader& forma
     if (!context_) {
         return false;
     }
-    const int stride = static_cast<int>(dibStrideOf(format));
+    prepareScratch(format);
+    std::uint8_t* dstData[4] = {scratch_.data(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {static_cast<int>(scratchStride_), 0, 0, 0};
+    if (sws_scale(context_, frame->data, frame->linesize, 0, frame->height, dstData, dstStride) !=
+        rows) {
+        return false;
+    }
+    const auto stride = static_cast<std::size_t>(dibStrideOf(format));
     auto* base = reinterpret_cast<std::uint8_t*>(dib.data());
-    std::uint8_t* dstData[4] = {
-        format.height > 0 ? base + static_cast<std::ptrdiff_t>(rows - 1) * stride : base, nullptr,
-        nullptr, nullptr};
-    const int dstStride[4] = {format.height > 0 ? -stride : stride, 0, 0, 0};
-    return sws_scale(context_, frame->data, frame->linesize, 0, frame->height, dstData,
-                     dstStride) == rows;
+    for (int y = 0; y < rows; ++y) {
+        const int stored = format.height > 0 ? rows - 1 - y : y;
+        std::memcpy(base + stride * static_cast<std::size_t>(stored), scratchRow(y), stride);
+    }
+    return true;
 }
 
 }  // namespace kova

@@ -3,6 +3,8 @@
 // negative, rows padded to 4 bytes; 16-bit 555, 24-bit BGR or 32-bit BGRx) and
 // codec pictures, with one cached libswscale context.
 
+#include <vector>
+
 #include "common/ByteIo.h"
 #include "video/BitmapInfoHeader.h"
 
@@ -27,7 +29,14 @@ public:
     bool toDib(const AVFrame* frame, const BitmapInfoHeader& format, MutableByteSpan dib);
 
 private:
+    // Rows in the scratch picture: libswscale may read and write a few bytes past
+    // a row's end, which a bitmap sized to the byte cannot afford.
+    std::uint8_t* scratchRow(int row) { return scratch_.data() + scratchStride_ * row; }
+    void prepareScratch(const BitmapInfoHeader& format);
+
     SwsContext* context_ = nullptr;
+    std::vector<std::uint8_t> scratch_;
+    std::size_t scratchStride_ = 0;
 };
 
 }  // namespace kova

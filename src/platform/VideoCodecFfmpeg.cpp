@@ -3,11 +3,13 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "platform/SwscaleConverter.h"
 
@@ -44,7 +46,9 @@ constexpr CodecEntry kCodecs[] = {
      true, VideoOptionKind::Quality},
     {fourCC('W', 'M', 'V', '1'), AV_CODEC_ID_WMV1, "wmv1", "wmv1", "Windows Media Video 7", true,
      VideoOptionKind::Quality},
-    {fourCC('W', 'M', 'V', '2'), AV_CODEC_ID_WMV2, "wmv2", "wmv2", "Windows Media Video 8", true,
+    // Decoders only where the encoder's stream depends on extra header bytes that
+    // a 40-byte format cannot carry to the peer.
+    {fourCC('W', 'M', 'V', '2'), AV_CODEC_ID_WMV2, nullptr, "wmv2", "Windows Media Video 8", true,
      VideoOptionKind::Quality},
     {fourCC('H', '2', '6', '3'), AV_CODEC_ID_H263, "h263p", "h263", "H.263+", true,
      VideoOptionKind::Quality},
@@ -54,7 +58,7 @@ constexpr CodecEntry kCodecs[] = {
      VideoOptionKind::BitRate},
     {fourCC('M', 'S', 'V', 'C'), AV_CODEC_ID_MSVIDEO1, "msvideo1", "msvc", "Microsoft Video 1",
      true, VideoOptionKind::None},
-    {fourCC('H', 'F', 'Y', 'U'), AV_CODEC_ID_HUFFYUV, "huffyuv", "huffyuv", "Huffyuv (lossless)",
+    {fourCC('H', 'F', 'Y', 'U'), AV_CODEC_ID_HUFFYUV, nullptr, "huffyuv", "Huffyuv (lossless)",
      false, VideoOptionKind::None},
     {fourCC('F', 'F', 'V', '1'), AV_CODEC_ID_FFV1, "ffv1", "ffv1", "FFV1 (lossless)", false,
      VideoOptionKind::None},
@@ -245,6 +249,8 @@ public:
             return std::nullopt;
         }
         frame_->pts = frameNumber;
+        // The quantiser codecs take their fixed scale from each picture.
+        frame_->quality = context_->global_quality;
         frame_->pict_type = keyFrame ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
         if (avcodec_send_frame(context_.get(), frame_.get()) < 0) {
             return std::nullopt;
@@ -351,11 +357,19 @@ private:
     std::vector<std::byte> padded_;
 };
 
+// Codec chatter (clipped coefficients, concealed errors in a peer's frame)
+// would go to the terminal on every frame; only real errors are worth it.
+void quietCodecLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+}
+
 }  // namespace
 
 std::unique_ptr<IVideoCodecDriver> CFfmpegVideoCodecProvider::locate(std::uint32_t fourCC,
                                                                      const BitmapInfoHeader& in,
                                                                      VideoCodecMode mode) {
+    quietCodecLog();
     const bool encoder = mode == VideoCodecMode::Compress || mode == VideoCodecMode::FastCompress;
     if (encoder) {
         const CodecEntry* e = findEntry(fourCC);
