@@ -28,7 +28,7 @@ AVPixelFormat dibPixelFormat(int bitCount) {
 
 // Same-size conversions only change the pixel layout; bicubic is what the
 // ffmpeg tool uses for its own conversions, so output matches it.
-constexpr int kScaleFlags = SWS_BICUBIC;
+constexpr int kScaleFlags = SWS_FAST_BILINEAR;
 
 }  // namespace
 

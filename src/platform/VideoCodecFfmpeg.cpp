@@ -229,23 +229,30 @@ public:
         if (!context_ || !frame_ || !packet_) {
             return false;
         }
+        inFormat_ = in;
+        return writableFrame();
+    }
+
+    // Encoders keep earlier pictures as references; rather than copy one that is
+    // still held (as av_frame_make_writable would), take a fresh buffer: every
+    // pixel is overwritten anyway.
+    bool writableFrame() {
+        if (frame_->buf[0] && av_frame_is_writable(frame_.get())) {
+            return true;
+        }
+        av_frame_unref(frame_.get());
         frame_->format = context_->pix_fmt;
         frame_->width = context_->width;
         frame_->height = context_->height;
         if (entry_.id == AV_CODEC_ID_MJPEG) {
             frame_->color_range = AVCOL_RANGE_JPEG;
         }
-        if (av_frame_get_buffer(frame_.get(), 0) < 0) {
-            return false;
-        }
-        inFormat_ = in;
-        return true;
+        return av_frame_get_buffer(frame_.get(), 0) >= 0;
     }
 
     std::optional<std::size_t> compress(ByteSpan image, bool keyFrame, std::uint32_t frameNumber,
                                         MutableByteSpan out) override {
-        if (!context_ || av_frame_make_writable(frame_.get()) < 0 ||
-            !converter_.toFrame(inFormat_, image, frame_.get())) {
+        if (!context_ || !writableFrame() || !converter_.toFrame(inFormat_, image, frame_.get())) {
             return std::nullopt;
         }
         frame_->pts = frameNumber;
