@@ -1,5 +1,7 @@
 #include "video/CaptureGraph.h"
 
+#include <pthread.h>
+
 #include <QCoreApplication>
 #include <QMessageBox>
 
@@ -144,6 +146,7 @@ int CCaptureGraph::Start() {
 }
 
 void CCaptureGraph::run(std::shared_ptr<Shared> shared, ICaptureSource* source) {
+    pthread_setname_np(pthread_self(), "kova-capture");
     const auto size = static_cast<std::size_t>(dibFrameSizeOf(source->format()));
     auto frame = std::make_shared<std::vector<std::byte>>(size);
     std::unique_lock lock(shared->mutex);

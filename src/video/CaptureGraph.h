@@ -45,6 +45,7 @@ public:
 
     void SetSource(std::unique_ptr<ICaptureSource> source);
     // The window that gets every frame; none: frames are consumed without effect.
+    // Set before Start; the target must outlive the running graph (Stop first).
     void SetTarget(QObject* target);
     // Tries the requested size, then the fallbacks; leaves the last size tried.
     void SelectFormat(std::int32_t& width, std::int32_t& height);

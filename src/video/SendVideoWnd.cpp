@@ -84,6 +84,8 @@ bool CSendVideoWnd::event(QEvent* e) {
 }
 
 void CSendVideoWnd::handleFrame(std::byte* image, std::size_t length) {
+    // Frames arrive as synchronous messages on this window's thread only.
+    Q_ASSERT(QThread::currentThread() == thread());
     const std::uint32_t now = tick_();
     if (now - lastSend_ > kAckTimeoutMs) {
         frameAck_ = true;
