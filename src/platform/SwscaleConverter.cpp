@@ -58,10 +58,32 @@ bool SwscaleConverter::toFrame(const BitmapInfoHeader& format, ByteSpan dib, AVF
     if (!context_) {
         return false;
     }
-    // Bottom-up rows become top-down on the way into the scratch picture.
-    prepareScratch(format);
     const auto stride = static_cast<std::size_t>(dibStrideOf(format));
     const auto* base = reinterpret_cast<const std::uint8_t*>(dib.data());
+    prepareScratch(format);
+    if (format.height > 0 && rows >= 4) {
+        // Bottom-up, read straight from the bitmap with a negative stride. Row
+        // reads may run a little past a row's end: for every row but the top
+        // one that is the next row up, inside the bitmap; the top one sits at
+        // the very end, so the first two rows (an even slice, as 4:2:0 wants)
+        // come from the padded scratch rows instead.
+        constexpr int kHead = 2;
+        for (int y = 0; y < kHead; ++y) {
+            std::memcpy(scratchRow(y), base + stride * static_cast<std::size_t>(rows - 1 - y),
+                        stride);
+        }
+        const std::uint8_t* head[4] = {scratch_.data(), nullptr, nullptr, nullptr};
+        const int headStride[4] = {static_cast<int>(scratchStride_), 0, 0, 0};
+        const std::uint8_t* body[4] = {base + stride * static_cast<std::size_t>(rows - 1 - kHead),
+                                       nullptr, nullptr, nullptr};
+        const int bodyStride[4] = {-static_cast<int>(stride), 0, 0, 0};
+        const int first =
+            sws_scale(context_, head, headStride, 0, kHead, frame->data, frame->linesize);
+        const int rest = sws_scale(context_, body, bodyStride, kHead, rows - kHead, frame->data,
+                                   frame->linesize);
+        return first >= 0 && rest >= 0 && first + rest == frame->height;
+    }
+    // Top-down or tiny bitmaps: every row through the scratch picture.
     for (int y = 0; y < rows; ++y) {
         const int stored = format.height > 0 ? rows - 1 - y : y;
         std::memcpy(scratchRow(y), base + stride * static_cast<std::size_t>(stored), stride);

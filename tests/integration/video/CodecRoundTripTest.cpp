@@ -33,6 +33,15 @@ double psnr(ByteSpan a, ByteSpan b) {
 // frames run from 38 (MPEG-4 family, H.263) to 41 (H.264, FFV1 after 4:2:0).
 constexpr double kPsnrFloor = 35.0;
 
+}  // namespace
+
+// Short test names in listings: the codec's short name.
+void PrintTo(const VideoCodecInfo& info, std::ostream* os) {
+    *os << info.shortName.toStdString();
+}
+
+namespace {
+
 class CodecRoundTrip : public ::testing::TestWithParam<VideoCodecInfo> {};
 
 TEST_P(CodecRoundTrip, ThreeHundredTestPatternFrames) {
