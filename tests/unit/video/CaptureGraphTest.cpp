@@ -59,17 +59,6 @@ BitmapInfoHeader compressed(std::int32_t w, std::int32_t h) {
     return f;
 }
 
-TEST(CaptureGraphTest, FallbackSequenceFromTheTable) {
-    std::vector<std::int32_t> widths;
-    std::int32_t w = 640;
-    for (int i = 0; i < 6; ++i) {
-        auto [nw, nh] = CCaptureGraph::NextRequest(w);
-        w = nw;
-        widths.push_back(nw * 1000 + nh);
-    }
-    EXPECT_EQ(widths, (std::vector<std::int32_t>{352288, 320240, 176144, 160120, 352288, 320240}));
-}
-
 TEST(CaptureGraphTest, SelectFormatFallsBackToWhatTheDeviceOffers) {
     Boxes boxes;
     std::vector<BitmapInfoHeader> set;
