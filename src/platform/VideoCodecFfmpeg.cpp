@@ -8,10 +8,12 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 #include <mutex>
 
 #include "platform/SwscaleConverter.h"
+#include "video/VideoLog.h"
 
 namespace kova {
 
@@ -364,11 +366,21 @@ private:
     std::vector<std::byte> padded_;
 };
 
-// Codec chatter (clipped coefficients, concealed errors in a peer's frame)
-// would go to the terminal on every frame; only real errors are worth it.
+// Codec messages (clipped coefficients, a peer's damaged frame) would reach the
+// terminal on every frame; they go to our logging category, off by default.
+void forwardCodecLog(void* avcl, int level, const char* fmt, va_list args) {
+    if (level > AV_LOG_WARNING || !lcVideo().isDebugEnabled()) {
+        return;
+    }
+    char line[512];
+    int prefix = 1;
+    av_log_format_line(avcl, level, fmt, args, line, sizeof line, &prefix);
+    qCDebug(lcVideo) << QString::fromUtf8(line).trimmed();
+}
+
 void quietCodecLog() {
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+    std::call_once(once, [] { av_log_set_callback(forwardCodecLog); });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "common/WindowMessages.h"
+#include "video/VideoLog.h"
 
 namespace kova {
 
@@ -108,12 +109,15 @@ void CCaptureGraph::SelectFormat(std::int32_t& width, std::int32_t& height) {
 int CCaptureGraph::Start() {
     Stop();
     if (!source_ || !source_->open()) {
+        qCDebug(lcVideo) << "capture device did not open";
         errorBox_(kNoCaptureFilter, kCaption);
         source_.reset();
         errorBox_(kNoCapture, kCaption);
         return kStartFailed;
     }
     if (!source_->startStream()) {
+        qCDebug(lcVideo) << "capture stream did not start in" << source_->format().width << "x"
+                         << source_->format().height;
         errorBox_(kNoRender, kCaption);
         source_.reset();
         errorBox_(kNoCapture, kCaption);

@@ -6,8 +6,11 @@
 #include "config/ProgramPaths.h"
 #include "ui/BalloonReporter.h"
 #include "video/VideoCodecConfigDlg.h"
+#include "video/VideoLog.h"
 
 namespace kova {
+
+Q_LOGGING_CATEGORY(lcVideo, "kova.video", QtWarningMsg)
 
 namespace {
 
@@ -82,6 +85,7 @@ bool CVideoCodec::SetUp(std::uint32_t fourCC, const BitmapInfoHeader& format, bo
         return false;
     }
     if (!driver_) {
+        qCDebug(lcVideo) << "no codec for" << Qt::hex << (encoder ? fourCC : format.compression);
         return false;
     }
     const VideoCodecInfo& info = driver_->info();
