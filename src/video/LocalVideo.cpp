@@ -28,6 +28,9 @@ CLocalVideo::~CLocalVideo() {
 
 void CLocalVideo::Stop() {
     graph_.reset();
+    if (sender_) {
+        sender_->DetachEncoder();
+    }
     if (encoder_) {
         encoder_->End();
         encoder_.reset();
@@ -50,6 +53,7 @@ CLocalVideo::Result CLocalVideo::Start(const CDeviceList& devices, int device, A
                                        const QString& programFolder, CSendVideoWnd& sender,
                                        CShowWnd* preview) {
     Stop();
+    sender_ = &sender;
     graph_ = std::make_unique<CCaptureGraph>(errorBox_);
     graph_->SetSource(devices.CreateSource(device));
     graph_->SelectFormat(settings.captureFormat.width, settings.captureFormat.height);

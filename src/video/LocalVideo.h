@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include <QPointer>
 #include <QString>
 
 #include "config/AvSettings.h"
@@ -44,7 +45,8 @@ public:
     ~CLocalVideo();
 
     // Replaces any running capture and encoder with the given device; the
-    // settings' capture size is updated to the size in use.
+    // settings' capture size is updated to the size in use. A running call
+    // stops sending video: its peer expects the old format.
     Result Start(const CDeviceList& devices, int device, AvSettings& settings,
                  const QString& programFolder, CSendVideoWnd& sender, CShowWnd* preview);
     void Stop();
@@ -66,6 +68,7 @@ private:
     CCaptureGraph::ErrorBox errorBox_;
     std::unique_ptr<CCaptureGraph> graph_;
     std::unique_ptr<CVideoCodec> encoder_;
+    QPointer<CSendVideoWnd> sender_;  // holds encoder_ during a call
 };
 
 // The status panel's video line.

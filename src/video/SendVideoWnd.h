@@ -43,6 +43,9 @@ public:
     // FrameSize (0 without local video: nothing is sent).
     bool StartSending(IFrameSink* channel, CVideoCodec* encoder, std::uint32_t frameSize);
     void StopSending();
+    // Local video restarted: the old encoder is gone. Frames of the running call
+    // are not sent any more (the peer set up its decoder for the old format).
+    void DetachEncoder() { encoder_ = nullptr; }
 
     // The peer acknowledged a frame (CTL_FRAME_ACK); also set at call start and stop.
     void OnFrameAck() { frameAck_ = true; }

@@ -126,6 +126,17 @@ TEST(LocalPreviewTest, CallSendsBlackFirstThenAckPacedPatternFrames) {
     }
     EXPECT_LT(counters[0], counters[1]);
     EXPECT_LT(counters[1], counters[2]);
+
+    // A device restart during the call frees the encoder the sender used: the
+    // call goes on without video rather than on a freed encoder.
+    rig.video.Stop();
+    ASSERT_EQ(
+        rig.video.Start(rig.devices, device, rig.settings, QString(), rig.sender, &rig.preview),
+        CLocalVideo::Result::Started);
+    rig.sender.OnFrameAck();
+    const auto sent = sink.frames.size();
+    QTest::qWait(200);
+    EXPECT_EQ(sink.frames.size(), sent);
     rig.sender.StopSending();
     rig.video.Stop();
 }
