@@ -33,6 +33,44 @@ struct BitmapInfoHeader {
     bool operator==(const BitmapInfoHeader&) const = default;
 };
 
+// Image size used by codecs and media buffers: the whole image rounded up to 32
+// bits, rows not padded. Computed in 64 bits: the fields may come from a peer.
+constexpr std::uint64_t imageSizeOf(const BitmapInfoHeader& h) {
+    const std::uint64_t w = h.width < 0 ? 0u : static_cast<std::uint64_t>(h.width);
+    const std::uint64_t rows =
+        h.height < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(h.height))
+                     : static_cast<std::uint64_t>(h.height);
+    return ((w * rows * h.bitCount + 31) & ~std::uint64_t{31}) / 8;
+}
+
+// Bytes of one row of a device-independent bitmap: padded to 4 bytes.
+constexpr std::uint64_t dibStrideOf(const BitmapInfoHeader& h) {
+    const std::uint64_t w = h.width < 0 ? 0u : static_cast<std::uint64_t>(h.width);
+    return ((w * h.bitCount + 31) & ~std::uint64_t{31}) / 8;
+}
+
+// Bytes of a whole bitmap with padded rows, as capture delivers it.
+constexpr std::uint64_t dibFrameSizeOf(const BitmapInfoHeader& h) {
+    const std::uint64_t rows =
+        h.height < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(h.height))
+                     : static_cast<std::uint64_t>(h.height);
+    return dibStrideOf(h) * rows;
+}
+
+// An uncompressed bitmap header of the given size, as capture formats are.
+constexpr BitmapInfoHeader rgbFormat(std::int32_t width, std::int32_t height,
+                                     std::uint16_t bitCount = 24) {
+    BitmapInfoHeader h;
+    h.size = BitmapInfoHeader::kSize;
+    h.width = width;
+    h.height = height;
+    h.planes = 1;
+    h.bitCount = bitCount;
+    h.compression = 0;
+    h.sizeImage = static_cast<std::uint32_t>(dibFrameSizeOf(h));
+    return h;
+}
+
 // A FourCC as the four characters in memory order: "IV50" -> 0x30355649.
 constexpr std::uint32_t fourCC(char a, char b, char c, char d) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |

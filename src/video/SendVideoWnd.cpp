@@ -1,0 +1,124 @@
+#include "video/SendVideoWnd.h"
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QThread>
+
+#include "common/WindowMessages.h"
+#include "media/FrameSink.h"
+#include "video/VideoCodec.h"
+
+namespace kova {
+
+namespace {
+
+std::uint32_t monotonicTick() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return static_cast<std::uint32_t>(clock.elapsed());
+}
+
+}  // namespace
+
+CSendVideoWnd::CSendVideoWnd(QObject* parent, TickSource tick, ErrorBox errorBox)
+    : QObject(parent), tick_(std::move(tick)), errorBox_(std::move(errorBox)) {
+    if (!tick_) {
+        tick_ = monotonicTick;
+    }
+    if (!errorBox_) {
+        errorBox_ = [](const QString& text) { QMessageBox::warning(nullptr, QString(), text); };
+    }
+}
+
+CSendVideoWnd::~CSendVideoWnd() {
+    sending_ = false;
+}
+
+void CSendVideoWnd::Attach(CShowWnd* preview) {
+    preview_ = preview;
+    attached_ = true;
+}
+
+bool CSendVideoWnd::StartSending(IFrameSink* channel, CVideoCodec* encoder,
+                                 std::uint32_t frameSize) {
+    if (!channel || frameSize == 0) {
+        StopSending();
+        return true;
+    }
+    try {
+        frameBuffer_.assign(static_cast<std::size_t>(frameSize) + IFrameSink::kHeaderRoom,
+                            std::byte{0});
+    } catch (const std::bad_alloc&) {
+        frameBuffer_.clear();
+        errorBox_(kNoMemory);
+        return false;
+    }
+    channel_ = channel;
+    encoder_ = encoder;
+    frameSize_ = frameSize;
+    firstFrame_ = true;
+    sending_ = true;
+    frameAck_ = true;
+    return true;
+}
+
+void CSendVideoWnd::StopSending() {
+    for (int i = 0; i < kStopWaits && busy_; ++i) {
+        QThread::msleep(kStopWaitMs);
+    }
+    sending_ = false;
+    frameAck_ = true;
+}
+
+bool CSendVideoWnd::event(QEvent* e) {
+    if (e->type() != static_cast<QEvent::Type>(MSG_CAPTURED_FRAME) || !attached_) {
+        return QObject::event(e);
+    }
+    auto* message = static_cast<WindowMessage*>(e);
+    handleFrame(static_cast<std::byte*>(message->first.value<void*>()),
+                static_cast<std::size_t>(message->second.toULongLong()));
+    return true;
+}
+
+void CSendVideoWnd::handleFrame(std::byte* image, std::size_t length) {
+    // Frames arrive as synchronous messages on this window's thread only.
+    Q_ASSERT(QThread::currentThread() == thread());
+    const std::uint32_t now = tick_();
+    if (now - lastSend_ > kAckTimeoutMs) {
+        frameAck_ = true;
+    }
+    if (busy_ || !frameAck_ || !image) {
+        return;
+    }
+    // While sending, the next image waits for the peer; otherwise the preview
+    // runs at capture rate.
+    frameAck_ = !sending_;
+    lastSend_ = now;
+    busy_ = true;
+    if (preview_) {
+        preview_->Draw(ByteSpan(image, length));
+    }
+    if (sending_) {
+        // The frame must be the one the call was set up for: anything else
+        // would be read or cleared past its end.
+        const bool fits = length >= frameSize_;
+        if (firstFrame_ && fits) {
+            // The peer's first picture is black; the preview above was not.
+            std::fill_n(image, frameSize_, std::byte{0});
+            firstFrame_ = false;
+        }
+        std::size_t compressed = 0;
+        MutableByteSpan out(frameBuffer_.data() + IFrameSink::kHeaderRoom, frameSize_);
+        if (fits && encoder_ && channel_ &&
+            encoder_->Compress(false, ByteSpan(image, frameSize_), out, compressed)) {
+            channel_->SendFrame(
+                MutableByteSpan(frameBuffer_.data(), compressed + IFrameSink::kHeaderRoom));
+        }
+    }
+    busy_ = false;
+}
+
+}  // namespace kova

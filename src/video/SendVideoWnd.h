@@ -1,0 +1,79 @@
+#pragma once
+// The hidden window that gets every captured image: it draws the image in the
+// local preview and, during a call, compresses and sends it, one frame in flight
+// at a time (the next waits for the peer's ack or 2000 ms).
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <QObject>
+#include <QPointer>
+
+#include "video/ShowWnd.h"
+
+namespace kova {
+
+class CVideoCodec;
+class IFrameSink;
+
+class CSendVideoWnd : public QObject {
+    Q_OBJECT
+public:
+    // Without an ack, the next frame goes out this long after the last one.
+    static constexpr std::uint32_t kAckTimeoutMs = 2000;
+    // StopSending waits for a frame being handled: 100 x 10 ms.
+    static constexpr int kStopWaits = 100;
+    static constexpr int kStopWaitMs = 10;
+    static inline const QString kNoMemory = QStringLiteral("Error allocating memory for encoder");
+
+    using TickSource = std::function<std::uint32_t()>;
+    // Shows an error box (text); by default a message box.
+    using ErrorBox = std::function<void(const QString& text)>;
+
+    explicit CSendVideoWnd(QObject* parent = nullptr, TickSource tick = {}, ErrorBox errorBox = {});
+    ~CSendVideoWnd() override;
+
+    // Called when the main window's dialog is set up: frames are handled from
+    // then on, previewed in the given window (may be none).
+    void Attach(CShowWnd* preview);
+    void SetPreview(CShowWnd* preview) { preview_ = preview; }
+
+    // Call start: channel and encoder of the call, frame size = capture graph's
+    // FrameSize (0 without local video: nothing is sent).
+    bool StartSending(IFrameSink* channel, CVideoCodec* encoder, std::uint32_t frameSize);
+    void StopSending();
+    // Local video restarted: the old encoder is gone. Frames of the running call
+    // are not sent any more (the peer set up its decoder for the old format).
+    void DetachEncoder() { encoder_ = nullptr; }
+
+    // The peer acknowledged a frame (CTL_FRAME_ACK); also set at call start and stop.
+    void OnFrameAck() { frameAck_ = true; }
+    void SetFrameAck(bool set) { frameAck_ = set; }
+    bool FrameAck() const { return frameAck_; }
+
+    bool IsSending() const { return sending_; }
+    bool IsBusy() const { return busy_; }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void handleFrame(std::byte* image, std::size_t length);
+
+    TickSource tick_;
+    ErrorBox errorBox_;
+    QPointer<CShowWnd> preview_;
+    bool attached_ = false;
+    IFrameSink* channel_ = nullptr;
+    CVideoCodec* encoder_ = nullptr;
+    bool frameAck_ = true;
+    bool firstFrame_ = false;
+    bool busy_ = false;
+    bool sending_ = false;
+    std::uint32_t lastSend_ = 0;
+    std::uint32_t frameSize_ = 0;
+    std::vector<std::byte> frameBuffer_;
+};
+
+}  // namespace kova

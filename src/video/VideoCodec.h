@@ -1,0 +1,99 @@
+#pragma once
+// One video codec instance in one direction: the sender's encoder or a receiving
+// window's decoder. Fixes the formats, the key-frame policy, begin/end bracketing
+// of streaming, the guard against overlapping use and the codec's state file.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <QString>
+
+#include "video/VideoCodecDriver.h"
+
+class QWidget;
+
+namespace kova {
+
+class IBalloonReporter;
+
+class CVideoCodec {
+public:
+    static constexpr int kQuality = 500;
+    // Past this many frames since the last begin the next one is a key frame.
+    static constexpr std::uint32_t kKeyFrameRestart = 2500000;
+    // End waits for a running frame this long: 50 x 40 ms.
+    static constexpr int kEndWaits = 50;
+    static constexpr int kEndWaitMs = 40;
+
+    static inline const QString kEncoderLocateFault =
+        QStringLiteral("Video Encoder format is not supported");
+    static inline const QString kDecoderLocateFault =
+        QStringLiteral("Video Decoder format is not supported");
+    static inline const QString kCompressBeginRefused =
+        QStringLiteral("Video Codec is not supported image format");
+    static inline const QString kDecompressBeginRefused =
+        QStringLiteral("Video Codec is not supported");
+    static inline const QString kNotClosed = QStringLiteral("Codec not closed");
+    static inline const QString kConfigureFault = QStringLiteral("Error open compressor!");
+
+    CVideoCodec(IVideoCodecProvider& provider, IBalloonReporter* balloons);
+    ~CVideoCodec();
+    CVideoCodec(const CVideoCodec&) = delete;
+    CVideoCodec& operator=(const CVideoCodec&) = delete;
+
+    bool SetUp(std::uint32_t fourCC, const BitmapInfoHeader& format, bool encoder, bool fast);
+    // key frame request; image = one raw frame of the input format; the compressed
+    // frame goes to the start of output, its length to outLength.
+    bool Compress(bool keyFrame, ByteSpan image, MutableByteSpan output, std::size_t& outLength);
+    // data = one compressed frame with its length; image = OutputImageSize bytes or more.
+    bool Decompress(ByteSpan data, MutableByteSpan image);
+    void End();
+
+    const BitmapInfoHeader& OutputFormat() const { return outputFormat_; }
+    const BitmapInfoHeader& InputFormat() const { return inputFormat_; }
+    // Bytes of one decoded (or raw) image of the output format; 0 without a codec.
+    std::uint32_t OutputImageSize() const;
+
+    void LoadState(const QString& folder);
+    // Shows the codec's options dialog (none for codecs without options) and saves
+    // the result as its state file. False when nothing was shown.
+    static bool Configure(IVideoCodecProvider& provider, std::uint32_t fourCC,
+                          const QString& folder, QWidget* parent, IBalloonReporter* balloons);
+    static QString StateFileName(const QString& folder, const QString& shortName);
+
+    bool IsOpen() const { return driver_ != nullptr; }
+    bool IsBusy() const { return busy_; }
+    bool IsEncoder() const { return encoder_; }
+    int Mode() const { return static_cast<int>(mode_); }
+    int Quality() const { return quality_; }
+    std::uint32_t FrameNumber() const { return frameNumber_; }
+    bool HasPreviousFrame() const { return !previousImage_.empty(); }
+    const QString& ShortName() const;
+    // Test hook: the frame counter as if that many frames had been compressed.
+    void SetFrameNumberForTest(std::uint32_t n) { frameNumber_ = n; }
+
+private:
+    void report(const QString& text) const;
+
+    IVideoCodecProvider& provider_;
+    IBalloonReporter* balloons_;
+    std::unique_ptr<IVideoCodecDriver> driver_;
+    BitmapInfoHeader inputFormat_;
+    BitmapInfoHeader outputFormat_;
+    BitmapInfoHeader previousFormat_;
+    std::vector<std::byte> previousImage_;
+    VideoCodecMode mode_ = VideoCodecMode::Compress;
+    int quality_ = 0;
+    std::uint32_t frameNumber_ = 0;
+    bool encoder_ = false;
+    bool compressBegun_ = false;
+    bool decompressBegun_ = false;
+    // Set from creation until a set-up succeeds, so nothing runs on a half-made codec.
+    bool busy_ = true;
+    // Busy on purpose (failed set-up, refused begin, ended decoder) rather than
+    // because a frame is running: End has nothing to wait for.
+    bool locked_ = true;
+};
+
+}  // namespace kova
