@@ -1,32 +1,181 @@
 #include "app/ConferenceMedia.h"
 
+#include "audio/AudioCapture.h"
+#include "audio/AudioCompressorDlg.h"
+#include "audio/AudioPlayer.h"
+#include "audio/MessagePrompt.h"
+#include "common/WindowMessages.h"
+#include "config/AvSettings.h"
+#include "media/MediaSocket.h"
+#include "platform/AlsaWaveIn.h"
+#include "platform/AlsaWaveOut.h"
+#include "platform/AudioCodecLibav.h"
+#include "platform/VideoCodecFfmpeg.h"
+#include "signalling/ControlChannel.h"
+#include "video/DeviceList.h"
+#include "video/LocalVideo.h"
+#include "video/SendVideoWnd.h"
+
 namespace kova {
 
-// The media pieces join here as they come: until then a conference carries
-// only its control traffic.
+ConferenceMedia::ConferenceMedia(const Setup& setup)
+    : setup_(setup),
+      audioCodecs_(std::make_unique<AudioCodecLibav>()),
+      audioIn_(std::make_unique<AlsaWaveIn>()),
+      prompt_(std::make_unique<CDlgMessagePrompt>()),
+      chooser_(std::make_unique<CDialogFormatChooser>()),
+      videoCodecs_(std::make_unique<CFfmpegVideoCodecProvider>()),
+      devices_(std::make_unique<CDeviceList>()),
+      sender_(std::make_unique<CSendVideoWnd>()),
+      localVideo_(std::make_unique<CLocalVideo>(*videoCodecs_, *setup.balloons)),
+      audioChannel_(std::make_unique<CMediaSocket>(setup.bindAddress)),
+      videoChannel_(std::make_unique<CMediaSocket>(setup.bindAddress)) {
+    // "Can be played back" asks whether the format decodes to playable sound, not
+    // whether this machine has a loudspeaker: a host without sound still calls.
+    capture_ = std::make_unique<CAudioCapture>(*audioIn_, *audioCodecs_, *setup.balloons, *prompt_,
+                                               *chooser_);
+    devices_->Enumerate();
+    QObject::connect(setup.control, &CControlChannel::frameAcknowledged, sender_.get(),
+                     [this] { sender_->OnFrameAck(); });
+}
+
+ConferenceMedia::~ConferenceMedia() {
+    delete receiving_.data();
+    capture_->Reset();
+}
+
+void ConferenceMedia::setUpAudio() {
+    const AvSettings& s = *setup_.settings;
+    capture_->setDeviceIndex(s.audioDeviceIndex);
+    capture_->setDestinationFormat(s.audioFormat);
+    capture_->setBufferLength(s.audioBufferLength);
+    if (!capture_->IsRealTime()) {
+        // The choice holds for this run; only the devices dialog stores one.
+        auto format = capture_->destinationFormat();
+        capture_->ChooseCodec(setup_.mainWindow, format);
+        capture_->setDestinationFormat(format);
+    }
+}
+
+QString ConferenceMedia::audioCodecName() {
+    return capture_->CodecName();
+}
+
+void ConferenceMedia::setPreview(CShowWnd* preview) {
+    preview_ = preview;
+    sender_->Attach(preview);
+}
+
+bool ConferenceMedia::startLocalVideo(int device) {
+    return localVideo_->Start(*devices_, device, *setup_.settings, setup_.programFolder, *sender_,
+                              preview_) != CLocalVideo::Result::CaptureFailed;
+}
+
+bool ConferenceMedia::localVideoRunning() const {
+    return localVideo_->Graph() != nullptr;
+}
+
+void ConferenceMedia::pauseLocalVideo() {
+    localVideo_->Pause();
+}
+
+void ConferenceMedia::resumeLocalVideo() {
+    localVideo_->Resume();
+}
+
+QSize ConferenceMedia::captureSize() const {
+    if (const CCaptureGraph* graph = localVideo_->Graph()) {
+        const BitmapInfoHeader f = graph->VideoFormat();
+        return QSize(std::abs(f.width), std::abs(f.height));
+    }
+    return QSize(320, 240);
+}
+
+CallParameters ConferenceMedia::callParameters() const {
+    CallParameters p;
+    if (localVideo_->Encoder() != nullptr) {
+        p.video = localVideo_->CallFormat();
+        p.frameRate = CallParameters::kFrameRateCapturing;
+    } else {
+        p.video = CallParameters::initialVideoHeader();
+        p.frameRate = CallParameters::kFrameRateBeforeCapture;
+    }
+    p.compressorFourCC = setup_.settings->compressorFourCC;
+    p.audioFormat = capture_->destinationFormat();
+    p.audioBufferMs = capture_->bufferLength();
+    return p;
+}
+
+CRecDlg* ConferenceMedia::receivingWindow() const {
+    return receiving_.data();
+}
 
 bool ConferenceMedia::receivingWindowOpen() const {
-    return false;
+    return receiving_ && receiving_->isVisible();
 }
 
 void ConferenceMedia::prepare(const PeerMedia& peer) {
     peer_ = peer;
+    if (!receiving_) {
+        CRecDlg::Services services;
+        services.videoCodecs = videoCodecs_.get();
+        services.audioCodecs = audioCodecs_.get();
+        services.balloons = setup_.balloons;
+        services.control = setup_.control;
+        services.mainWindow = setup_.mainWindow;
+        services.warn = warn_;
+        receiving_ = new CRecDlg(peer.name, services);
+    }
+    receiving_->SetPeer(peer.parameters.compressorFourCC, peer.parameters, peer.audioFrameSize,
+                        audioChannel_.get(), videoChannel_.get());
+    audioChannel_->Open(receiving_, peer.address, MSG_AUDIO_DATA, peer.audioFrameSize,
+                        CMediaSocket::kAudioPort, setup_.maxUdpDatagram);
+    videoChannel_->Open(receiving_, peer.address, MSG_VIDEO_DATA, peer.videoFrameSize,
+                        CMediaSocket::kVideoPort, setup_.maxUdpDatagram);
 }
 
 bool ConferenceMedia::showReceivingWindow() {
+    if (!receiving_) {
+        return false;
+    }
+    receiving_->OpenMedia();
+    receiving_->show();
     return true;
 }
 
 bool ConferenceMedia::startVideoSender() {
-    return true;
+    return sender_->StartSending(videoChannel_.get(), localVideo_->Encoder(),
+                                 localVideo_->FrameSize());
 }
 
-void ConferenceMedia::startAudioCapture() {}
+void ConferenceMedia::startAudioCapture() {
+    capture_->setMediaSocket(audioChannel_.get());
+    capture_->Start();
+}
 
-void ConferenceMedia::stopSending() {}
+void ConferenceMedia::stopSending() {
+    sender_->StopSending();
+    capture_->Stop();
+    capture_->setMediaSocket(nullptr);
+    audioChannel_->Deactivate();
+    videoChannel_->Deactivate();
+}
 
-void ConferenceMedia::closeReceiving() {}
+void ConferenceMedia::closeReceiving() {
+    if (receiving_) {
+        receiving_->hide();
+        receiving_->deleteLater();
+        receiving_ = nullptr;
+    }
+    audioChannel_->Close();
+    videoChannel_->Close();
+}
 
-void ConferenceMedia::endCompressor() {}
+void ConferenceMedia::endCompressor() {
+    if (CVideoCodec* encoder = localVideo_->Encoder()) {
+        encoder->End();
+    }
+    sender_->SetFrameAck(true);
+}
 
 }  // namespace kova

@@ -10,6 +10,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/ConferenceMedia.h"
+#include "audio/SoundPlayer.h"
 #include "audio/WaveFormat.h"
 #include "common/WindowMessages.h"
 #include "config/ProgramPaths.h"
@@ -27,6 +28,8 @@
 #include "ui/Pictures.h"
 #include "ui/StartSplash.h"
 #include "ui/TrayIcon.h"
+#include "video/LocalVideo.h"
+#include "video/ShowWnd.h"
 
 namespace kova {
 
@@ -34,25 +37,6 @@ namespace {
 const QString kAvSettingsFile = QStringLiteral("avset.cfg");
 const QString kContactsFile = QStringLiteral("clset.cfg");
 
-// Names of the audio format tags the program offers.
-QString audioTagName(std::uint16_t tag) {
-    switch (tag) {
-        case 0x0001:
-            return QStringLiteral("PCM");
-        case 0x0002:
-            return QStringLiteral("MS ADPCM");
-        case 0x0006:
-            return QStringLiteral("CCITT A-Law");
-        case 0x0007:
-            return QStringLiteral("CCITT u-Law");
-        case 0x0011:
-            return QStringLiteral("IMA ADPCM");
-        case 0x0031:
-            return QStringLiteral("GSM 6.10");
-        default:
-            return QStringLiteral("PCM");
-    }
-}
 }  // namespace
 
 CMainDlg::CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* parent)
@@ -65,6 +49,7 @@ CMainDlg::CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* pa
     // The window draws its own band and close button.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     tray_ = new CTrayIcon(this);
+    soundPlayer_ = std::make_unique<CSoundPlayer>();
 }
 
 CMainDlg::~CMainDlg() {
@@ -87,7 +72,8 @@ bool CMainDlg::initialise() {
 
     setWindowTitle(kTitle);
     createControls();
-    control_ = new CControlChannel([](const QString&) {}, this, this);
+    control_ = new CControlChannel([this](const QString& relative) { PlayProgramSound(relative); },
+                                   this, this);
     control_->create(setup_.bindAddress);
 
     contactStore_.setPath(joinPath(setup_.programFolder, kContactsFile));
@@ -98,8 +84,11 @@ bool CMainDlg::initialise() {
     setWindowIcon(QIcon(picture(kIcon)));
     tray_->Add(this, kIcon, kTrayTooltip);
 
+    media_ = std::make_unique<ConferenceMedia>(
+        ConferenceMedia::Setup{this, this, &settings_, control_, setup_.programFolder,
+                               setup_.bindAddress, maxUdpDatagram_});
+    media_->setUpAudio();
     rebuildCallParameters();
-    media_ = std::make_unique<ConferenceMedia>();
     ICallControls& controls = *this;
     conference_ = std::make_unique<CConferenceController>(*control_, *list_, *contacts_, *media_,
                                                           controls, *this, this);
@@ -107,6 +96,7 @@ bool CMainDlg::initialise() {
         [this](int i) { return list_->PollStep(i); },
         [this](const QString& address) { control_->queryPresence(address); });
 
+    media_->setPreview(new CShowWnd(videoArea_));
     updateStatusPanel();
     layoutControls();
     if (const QScreen* s = screen()) {
@@ -116,6 +106,7 @@ bool CMainDlg::initialise() {
     show();
     const bool keepRunning = checkProfile();
     if (!quitFlag_) {
+        selectVideoSource();
         control_->setOwner(this, profile_.name, profile_.email);
         presence_->start();
     }
@@ -191,6 +182,9 @@ bool CMainDlg::event(QEvent* event) {
         case MSG_REMOTE_MIC:
             control_->sendMicStep(m->first.toInt() != 0);
             return true;
+        case MSG_SELECT_VIDEO_SOURCE:
+            startLocalVideo(m->first.toInt());
+            return true;
         case MSG_FIND_CHAT:
             m->result = 0;
             return true;
@@ -233,12 +227,52 @@ void CMainDlg::updateContactButtons() {
 }
 
 void CMainDlg::rebuildCallParameters() {
-    localCall_.video = CallParameters::initialVideoHeader();
-    localCall_.compressorFourCC = settings_.compressorFourCC;
-    localCall_.audioFormat = settings_.audioFormat;
-    localCall_.audioBufferMs = settings_.audioBufferLength;
-    localCall_.frameRate = CallParameters::kFrameRateBeforeCapture;
+    localCall_ = media_->callParameters();
     control_->setCallParameters(localCall_);
+}
+
+void CMainDlg::selectVideoSource() {
+    const QString stored = QString::fromStdU16String(settings_.videoSourceName.text());
+    const CLocalVideo::Choice choice = CLocalVideo::ChooseDevice(media_->devices(), stored);
+    if (choice.device < 0) {
+        updateStatusPanel();
+        closeSplash();
+        ShowBalloon(CLocalVideo::kNoVideo);
+        return;
+    }
+    startLocalVideo(choice.device);
+    closeSplash();
+    if (choice.storedNameGone) {
+        ShowBalloon(CLocalVideo::kSourceGone);
+    }
+}
+
+void CMainDlg::startLocalVideo(int device) {
+    media_->startLocalVideo(device);
+    rebuildCallParameters();
+    layoutControls();
+    updateStatusPanel();
+}
+
+void CMainDlg::PlayProgramSound(const QString& relative) {
+    const QString path = findAsset(setup_.programFolder, relative);
+    if (!path.isEmpty()) {
+        soundPlayer_->play(path);
+    }
+}
+
+void CMainDlg::hideEvent(QHideEvent* event) {
+    if (media_ && !conferenceActive()) {
+        media_->pauseLocalVideo();
+    }
+    QDialog::hideEvent(event);
+}
+
+void CMainDlg::showEvent(QShowEvent* event) {
+    if (media_ && !conferenceActive()) {
+        media_->resumeLocalVideo();
+    }
+    QDialog::showEvent(event);
 }
 
 void CMainDlg::showWaiting() {
@@ -319,10 +353,9 @@ QString CMainDlg::audioStatusLine(const QString& codecName) {
 }
 
 void CMainDlg::updateStatusPanel() {
-    // Until local video runs the call goes out at the default size.
-    const auto format = WaveFormat::decode(settings_.audioFormat);
-    statusPanel_->SetLines(videoStatusLine(settings_.compressorFourCC, 320, 240),
-                           audioStatusLine(audioTagName(format ? format->formatTag : 0)));
+    statusPanel_->SetLines(videoStatusLine(localCall_.compressorFourCC, localCall_.video.width,
+                                           std::abs(localCall_.video.height)),
+                           audioStatusLine(media_->audioCodecName()));
 }
 
 void CMainDlg::openHelp() {

@@ -20,6 +20,7 @@ namespace kova {
 
 class CAboutDlg;
 class CControlChannel;
+class CSoundPlayer;
 class ConferenceMedia;
 class PresencePoll;
 class CHoverButton;
@@ -118,6 +119,9 @@ public:
     // The 196 bytes peers size their buffers from: at start-up the default
     // 320 x 240 picture, frame rate 31.
     void rebuildCallParameters();
+    // Plays a sound file of the program (the ring) without waiting for it.
+    void PlayProgramSound(const QString& relative);
+    ConferenceMedia& media() { return *media_; }
 
     static QString videoStatusLine(std::uint32_t fourCC, int width, int height);
     static QString audioStatusLine(const QString& codecName);
@@ -131,6 +135,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -140,6 +146,8 @@ private:
     void layoutControls();
     int bandHeight() const;
 
+    void selectVideoSource();
+    void startLocalVideo(int device);
     void onTrayNotify(int mouseMessage);
     void showAbout();
     void openHelp();
@@ -182,6 +190,7 @@ private:
     QMap<int, CHoverButton*> buttons_;
 
     CallParameters localCall_;
+    std::unique_ptr<CSoundPlayer> soundPlayer_;
     CControlChannel* control_ = nullptr;
     std::unique_ptr<ConferenceMedia> media_;
     std::unique_ptr<CConferenceController> conference_;

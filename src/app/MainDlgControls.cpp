@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "app/ConferenceMedia.h"
 #include "app/MainDlg.h"
 #include "app/MainLayout.h"
 #include "contacts/Imagetxt.h"
@@ -115,7 +116,7 @@ void CMainDlg::layoutControls() {
     MainLayoutInput in;
     in.bandHeight = bandHeight();
     in.videoArea = videoArea_->geometry();
-    in.captureSize = kDefaultVideo;
+    in.captureSize = media_ ? media_->captureSize() : kDefaultVideo;
     if (const QScreen* s = screen()) {
         in.screenSize = s->availableGeometry().size();
     } else {
@@ -129,6 +130,9 @@ void CMainDlg::layoutControls() {
 
     const MainLayout out = computeMainLayout(in);
     videoArea_->setGeometry(out.videoArea);
+    if (media_ && media_->preview() != nullptr) {
+        media_->preview()->setGeometry(videoArea_->rect());
+    }
     list_->setGeometry(out.list);
     speakerSlider_->setGeometry(out.speakerSlider);
     micSlider_->setGeometry(out.micSlider);

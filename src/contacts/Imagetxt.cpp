@@ -37,7 +37,8 @@ QPixmap CImagetxt::compose(const QPixmap& picture, int w, int h) {
     }
     const double scale = std::max(double(picture.width()) / w, double(picture.height()) / h);
     const int f = static_cast<int>(kFixedColumns * scale);
-    QPixmap out(w, h);
+    // Composed as an image: painting into a pixmap depends on the window system.
+    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     out.fill(Qt::transparent);
     QPainter painter(&out);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -48,7 +49,8 @@ QPixmap CImagetxt::compose(const QPixmap& picture, int w, int h) {
             QRect(f, 0, w, h), picture,
             QRect(kFixedColumns, 0, picture.width() - kFixedColumns, picture.height()));
     }
-    return out;
+    painter.end();
+    return QPixmap::fromImage(out);
 }
 
 void CImagetxt::resizeEvent(QResizeEvent*) {

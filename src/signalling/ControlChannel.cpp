@@ -247,6 +247,7 @@ void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv
             break;
         case CTL_FRAME_ACK:
             frameAck_ = true;
+            emit frameAcknowledged();
             break;
         case CTL_CHAT:
             onChat(d, sender);

@@ -106,6 +106,10 @@ public:
     // receive path after the socket read, also fed directly by tests.
     void processDatagram(ByteSpan datagram, std::uint32_t sourceIpv4, std::uint16_t sourcePort);
 
+signals:
+    // The peer acknowledged our last video frame (CTL_FRAME_ACK).
+    void frameAcknowledged();
+
 private:
     using Block = std::array<std::byte, CallDatagram::kSize>;
 

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QUuid>
 
+#include "app/ConferenceMedia.h"
 #include "app/MainDlg.h"
 #include "common/WindowMessages.h"
 #include "config/ContactStore.h"
@@ -38,6 +39,7 @@ public:
                          "kova-conf-" + QUuid::createUuid().toString(QUuid::Id128), bindAddress},
             65507);
         EXPECT_TRUE(dlg->initialise());
+        dlg->media().setWarningHook([this](const QString& text) { warnings << text; });
         // Every question is answered by `answer`, every notice noted.
         dlg->controlChannel().setShowMessage([this](const QString& text, const QString&, int type) {
             if (type == 3) {
@@ -58,6 +60,7 @@ public:
     std::function<int()> answer = [] { return 1; };
     int questions = 0;
     QStringList notices;
+    QStringList warnings;
 };
 
 bool eventually(const std::function<bool()>& condition) {

@@ -1,0 +1,403 @@
+#include "video/RecDlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QWindow>
+
+#include "audio/AudioPlayer.h"
+#include "audio/WaveFormat.h"
+#include "common/WindowMessages.h"
+#include "media/MediaSocket.h"
+#include "platform/AlsaWaveOut.h"
+#include "signalling/ControlChannel.h"
+#include "signalling/DlgMessage.h"
+#include "ui/BalloonReporter.h"
+#include "ui/HoverButton.h"
+#include "ui/PMenu.h"
+#include "ui/PictureStatic.h"
+#include "video/ShowWnd.h"
+#include "video/VideoCodec.h"
+
+#include <QLoggingCategory>
+
+namespace kova {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcReceive, "kova.receive", QtWarningMsg)
+
+QString fourCCText(std::uint32_t fourCC) {
+    QString text;
+    for (int i = 0; i < 4; ++i) {
+        text += QChar(static_cast<char16_t>((fourCC >> (8 * i)) & 0xFF));
+    }
+    return text;
+}
+
+// The window border's width, the unit of the layout's margins.
+int borderUnit() {
+    return 4 * std::max(1, QApplication::style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+}
+
+}  // namespace
+
+CRecDlg::CRecDlg(const QString& peerName, const Services& services)
+    : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint), services_(services) {
+    caption_ = peerName.isEmpty() ? QStringLiteral("Received")
+                                  : QStringLiteral("Receiving from %1").arg(peerName);
+    setWindowTitle(caption_);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    view_ = new CShowWnd(this);
+    videoLabel_ = new QLabel(this);
+    audioLabel_ = new QLabel(this);
+    rate_ = new QLabel(this);
+    for (QLabel* l : {videoLabel_, audioLabel_, rate_}) {
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, Qt::white);
+        l->setPalette(pal);
+    }
+    disconnect_ = new CHoverButton(this);
+    disconnect_->LoadBitmap(171, QColor(0x9D, 0xC8, 0xE0), false);
+    disconnect_->SetTooltip(tr("Disconnect"));
+    connect(disconnect_, &QAbstractButton::clicked, this, [this] { onCommand(ID_DISCONNECT); });
+    logo_ = new CPictureStatic(this);
+    logo_->SetBitmap(172, QColor(0xB1, 0xD4, 0xE9));
+    logo_->hide();
+}
+
+CRecDlg::~CRecDlg() {
+    if (player_) {
+        player_->CloseDevice();
+    }
+}
+
+void CRecDlg::SetPeer(std::uint32_t fourCC, const CallParameters& parameters,
+                      std::uint64_t audioFrameSize, CMediaSocket* audioChannel,
+                      CMediaSocket* videoChannel) {
+    fourCC_ = fourCC;
+    peer_ = parameters;
+    audioFrameSize_ = audioFrameSize;
+    audioBufferMs_ = std::max<int>(parameters.audioBufferMs, 10);
+    audioChannel_ = audioChannel;
+    videoChannel_ = videoChannel;
+}
+
+QString CRecDlg::videoLabel() const {
+    return QStringLiteral("Video: %1").arg(fourCCText(fourCC_));
+}
+
+QString CRecDlg::audioLabel() const {
+    return QStringLiteral("Audio: %1").arg(player_ ? player_->FormatName() : QString());
+}
+
+QString CRecDlg::rateFor(std::uint64_t bytes) {
+    return QStringLiteral("Download Rate: %1 kbps").arg(double(bytes) / 128.0, 0, 'f', 1);
+}
+
+QString CRecDlg::rateText() const {
+    return rate_->text();
+}
+
+bool CRecDlg::OpenMedia() {
+    // The decoder for the peer's pictures.
+    if (services_.videoCodecs != nullptr) {
+        decoder_ = std::make_unique<CVideoCodec>(*services_.videoCodecs, services_.balloons);
+        if (!decoder_->SetUp(fourCC_, peer_.video, false, false)) {
+            videoFailed_ = true;
+            if (services_.balloons != nullptr) {
+                const QString text = QStringLiteral("Video Decompressor: %1 is not supported!")
+                                         .arg(fourCCText(fourCC_));
+                if (services_.warn) {
+                    services_.warn(text);
+                } else {
+                    CDlgMessage::show(text, QString(), CDlgMessage::Warning, services_.mainWindow);
+                }
+            }
+        }
+    } else {
+        videoFailed_ = true;
+    }
+    // The player for the peer's sound.
+    if (services_.audioCodecs != nullptr && services_.balloons != nullptr) {
+        audioOut_ = std::make_unique<AlsaWaveOut>();
+        player_ =
+            std::make_unique<CAudioPlayer>(*audioOut_, *services_.audioCodecs, *services_.balloons);
+        const auto format = WaveFormat::decode(peer_.audioFormat);
+        player_->SetPeerFormat(peer_.audioFormat, CAudioPlayer::periodFor(audioBufferMs_),
+                               format ? CAudioPlayer::slotCapacityFor(
+                                            *format, static_cast<std::uint16_t>(audioBufferMs_))
+                                      : 0,
+                               nullptr);
+        if (player_->OpenDevice() != 0) {
+            audioFailed_ = true;
+            services_.balloons->ShowBalloon(
+                QStringLiteral("Received Audio Format: %1 is not supported!")
+                    .arg(player_->FormatName()));
+        }
+    } else {
+        audioFailed_ = true;
+    }
+    videoLabel_->setText(videoLabel());
+    audioLabel_->setText(audioLabel());
+    rate_->setText(rateFor(0));
+    for (QLabel* l : {videoLabel_, audioLabel_, rate_}) {
+        l->adjustSize();
+    }
+    videoLabel_->move(borderUnit(), titleHeight_ + 4);
+    audioLabel_->move(borderUnit(), videoLabel_->geometry().bottom() + 4);
+    rate_->move(borderUnit() + 160, videoLabel_->y());
+
+    if (!videoFailed_) {
+        view_->SetFormat(decoder_->OutputFormat());
+        view_->SetZoom(zoom_);
+        view_->OpenDrawing();
+        picture_.assign(decoder_->OutputImageSize(), std::byte{0});
+    }
+    layoutWindow();
+    timer_ = startTimer(kRateMs);
+    if (videoFailed_ && audioFailed_) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return false;
+    }
+    return true;
+}
+
+bool CRecDlg::event(QEvent* e) {
+    const int type = static_cast<int>(e->type());
+    if (type == MSG_VIDEO_DATA || type == MSG_AUDIO_DATA) {
+        const ByteSpan frame = CMediaSocket::deliveredFrame(*static_cast<WindowMessage*>(e));
+        if (type == MSG_VIDEO_DATA) {
+            onVideoFrame(frame);
+        } else {
+            onAudioFrame(frame);
+        }
+        return true;
+    }
+    if (e->type() == QEvent::Timer) {
+        showRate();
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void CRecDlg::onVideoFrame(ByteSpan frame) {
+    bytes_ += frame.size();
+    if (videoFailed_ || !decoder_->Decompress(frame, picture_)) {
+        return;  // no acknowledgement: the sender goes on after its time-out
+    }
+    view_->Draw(picture_);
+    if (++pictures_ == 1 || pictures_ % 100 == 0) {
+        qCInfo(lcReceive) << "pictures shown:" << pictures_;
+    }
+    if (services_.control != nullptr) {
+        services_.control->sendFrameAck();
+    }
+}
+
+void CRecDlg::onAudioFrame(ByteSpan frame) {
+    bytes_ += frame.size();
+    if (player_ && !audioFailed_ && audioChannel_ != nullptr) {
+        player_->PutFrame(frame, audioChannel_->lastReceivedSequence());
+    }
+}
+
+void CRecDlg::showRate() {
+    rate_->setText(rateFor(bytes_));
+    rate_->adjustSize();
+    bytes_ = 0;
+}
+
+QList<int> CRecDlg::menuCommands() const {
+    QList<int> commands;
+    if (fullScreen_) {
+        commands << ID_FULL_SCREEN;
+    } else {
+        commands << ID_ZOOM_50 << ID_ZOOM_100 << ID_ZOOM_200 << ID_FULL_SCREEN;
+    }
+    commands << 0 << ID_MIC_UP << ID_MIC_DOWN << 0 << ID_DISCONNECT_MENU;
+    return commands;
+}
+
+void CRecDlg::contextMenuEvent(QContextMenuEvent* e) {
+    CPMenu menu(this);
+    for (int command : menuCommands()) {
+        switch (command) {
+            case ID_ZOOM_50:
+                menu.AppendItem(command, tr("50% Video Size"));
+                break;
+            case ID_ZOOM_100:
+                menu.AppendItem(command, tr("100%"));
+                break;
+            case ID_ZOOM_200:
+                menu.AppendItem(command, tr("200%"));
+                break;
+            case ID_FULL_SCREEN:
+                menu.AppendItem(command, fullScreen_ ? tr("Normal Screen") : tr("Full Screen"));
+                break;
+            case ID_MIC_UP:
+                menu.AppendItem(command, tr("Rem. Mic. Vol. +20%"));
+                break;
+            case ID_MIC_DOWN:
+                menu.AppendItem(command, tr("Rem. Mic. Vol. -20%"));
+                break;
+            case ID_DISCONNECT_MENU:
+                menu.AppendItem(command, tr("Disconnect"));
+                break;
+            default:
+                menu.AppendItem(0, {});
+        }
+    }
+    if (const int command = menu.run(e->globalPos()); command != 0) {
+        onCommand(command);
+    }
+}
+
+void CRecDlg::onCommand(int command) {
+    switch (command) {
+        case ID_ZOOM_50:
+            applyZoom(0.5);
+            break;
+        case ID_ZOOM_100:
+            applyZoom(1.0);
+            break;
+        case ID_ZOOM_200:
+            applyZoom(2.0);
+            break;
+        case ID_FULL_SCREEN:
+            fullScreen_ ? leaveFullScreen() : enterFullScreen();
+            break;
+        case ID_MIC_UP:
+        case ID_MIC_DOWN:
+            if (services_.mainWindow != nullptr) {
+                postMessage(services_.mainWindow, MSG_REMOTE_MIC, command == ID_MIC_UP ? 1 : 0);
+            }
+            break;
+        case ID_DISCONNECT:
+        case ID_DISCONNECT_MENU:
+            if (fullScreen_) {
+                leaveFullScreen();
+            }
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+    }
+}
+
+void CRecDlg::applyZoom(double zoom) {
+    zoom_ = zoom;
+    view_->SetZoom(zoom_);
+    layoutWindow();
+    update();
+}
+
+void CRecDlg::layoutWindow() {
+    const int m = borderUnit();
+    const int b = audioLabel_->geometry().bottom() + 1;
+    const int right0 = rate_->geometry().right() + 1 + 4;
+    QSize screen(1280, 800);
+    if (const QScreen* s = this->screen()) {
+        screen = s->geometry().size();
+    }
+    if (videoFailed_ || zoom_ <= 0) {
+        resize(std::max(right0, 2 * m + 320), b + 2 * m);
+    } else {
+        const BitmapInfoHeader& f = decoder_->OutputFormat();
+        const int w = std::min(static_cast<int>(zoom_ * std::abs(f.width)), screen.width() - 2 * m);
+        const int h =
+            std::min(static_cast<int>(zoom_ * std::abs(f.height)), screen.height() - b - 10 * m);
+        view_->setGeometry(m, b + 2 * m, w, h);
+        resize(std::max(w + 2 * m, right0), b + 2 * m + h + m);
+    }
+    const int top = std::max(0, (titleHeight_ - disconnect_->height()) / 2);
+    disconnect_->move(width() - disconnect_->width() - top, top);
+}
+
+void CRecDlg::enterFullScreen() {
+    fullScreen_ = true;
+    view_->SetZoom(0);
+    for (QWidget* w : {static_cast<QWidget*>(videoLabel_), static_cast<QWidget*>(audioLabel_),
+                       static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_)}) {
+        w->hide();
+    }
+    savedPicture_ = view_->geometry();
+    savedWindow_ = geometry();
+    const QRect full = screen() != nullptr ? screen()->geometry() : QRect(0, 0, 1280, 800);
+    setGeometry(full);
+    view_->setGeometry(0, 0, full.width(), full.height());
+    raise();
+    show();
+}
+
+void CRecDlg::leaveFullScreen() {
+    fullScreen_ = false;
+    for (QWidget* w : {static_cast<QWidget*>(videoLabel_), static_cast<QWidget*>(audioLabel_),
+                       static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_)}) {
+        w->show();
+    }
+    setGeometry(savedWindow_);
+    view_->setGeometry(savedPicture_);
+    applyZoom(zoom_);
+}
+
+void CRecDlg::reject() {
+    if (fullScreen_) {
+        leaveFullScreen();
+    } else {
+        close();
+    }
+}
+
+void CRecDlg::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    closing_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    killTimer(timer_);
+    hide();
+    if (decoder_) {
+        decoder_->End();
+    }
+    picture_.clear();
+    event->accept();
+    if (services_.mainWindow != nullptr) {
+        postMessage(services_.mainWindow, MSG_LOCAL_HANGUP);
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void CRecDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+    painter.setPen(kFrame);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    QLinearGradient title(0, 0, 0, titleHeight_);
+    title.setColorAt(0, QColor(0x5C, 0x9B, 0xE0));
+    title.setColorAt(1, QColor(0x2D, 0x68, 0xAD));
+    painter.fillRect(QRect(0, 0, width(), titleHeight_), title);
+    painter.setPen(Qt::white);
+    QFont bold = font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.drawText(QRect(8, 0, width() - 16, titleHeight_), Qt::AlignVCenter | Qt::AlignLeft,
+                     caption_);
+}
+
+void CRecDlg::mousePressEvent(QMouseEvent* event) {
+    // The whole surface moves the window.
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) {
+        windowHandle()->startSystemMove();
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
+}  // namespace kova

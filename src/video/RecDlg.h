@@ -1,0 +1,134 @@
+#pragma once
+// The window of a running conference: the peer's picture and sound, what
+// arrives (formats, download rate), zoom and full screen, the peer's microphone
+// and Disconnect. Both media channels deliver their frames to it.
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "common/ByteIo.h"
+#include "signalling/ControlDatagram.h"
+
+class QLabel;
+
+namespace kova {
+
+class AlsaWaveOut;
+class CAudioPlayer;
+class CControlChannel;
+class CHoverButton;
+class CMediaSocket;
+class CPictureStatic;
+class CShowWnd;
+class CVideoCodec;
+class IAudioCodecs;
+class IBalloonReporter;
+class IVideoCodecProvider;
+
+class CRecDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum Command {
+        ID_ZOOM_50 = 1035,
+        ID_ZOOM_100 = 1036,
+        ID_ZOOM_200 = 1037,
+        ID_FULL_SCREEN = 1038,
+        ID_DISCONNECT_MENU = 1059,
+        ID_DISCONNECT = 1060,
+        ID_MIC_DOWN = 1079,
+        ID_MIC_UP = 1080,
+    };
+    static constexpr int kRateMs = 1000;
+    static inline const QColor kBackground{0x81, 0xB4, 0xE9};
+    static inline const QColor kFrame{0xD8, 0xE6, 0xF3};
+
+    struct Services {
+        IVideoCodecProvider* videoCodecs = nullptr;
+        IAudioCodecs* audioCodecs = nullptr;
+        IBalloonReporter* balloons = nullptr;
+        CControlChannel* control = nullptr;
+        QWidget* mainWindow = nullptr;  // gets MSG_REMOTE_MIC and MSG_LOCAL_HANGUP
+        // The modal warning of a peer format we cannot show; the message dialog
+        // when empty.
+        std::function<void(const QString&)> warn;
+    };
+
+    CRecDlg(const QString& peerName, const Services& services);
+    ~CRecDlg() override;
+
+    // Call start: the peer's formats and the channels whose sequence values the
+    // window reads.
+    void SetPeer(std::uint32_t fourCC, const CallParameters& parameters,
+                 std::uint64_t audioFrameSize, CMediaSocket* audioChannel,
+                 CMediaSocket* videoChannel);
+    // Opens decoder and player; false when neither works (the window closes).
+    bool OpenMedia();
+
+    QString caption() const { return caption_; }
+    QString videoLabel() const;
+    QString audioLabel() const;
+    QString rateText() const;
+    bool fullScreen() const { return fullScreen_; }
+    double zoom() const { return zoom_; }
+    int audioBufferMs() const { return audioBufferMs_; }
+    QList<int> menuCommands() const;
+    void onCommand(int command);
+    // The rate display's tick (public for tests).
+    void showRate();
+
+    static QString rateFor(std::uint64_t bytesPerSecond);
+
+protected:
+    bool event(QEvent* event) override;
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void onVideoFrame(ByteSpan frame);
+    void onAudioFrame(ByteSpan frame);
+    void layoutWindow();
+    void applyZoom(double zoom);
+    void enterFullScreen();
+    void leaveFullScreen();
+
+    Services services_;
+    QString caption_;
+    std::uint32_t fourCC_ = 0;
+    CallParameters peer_;
+    std::uint64_t audioFrameSize_ = 0;
+    int audioBufferMs_ = 200;
+    CMediaSocket* audioChannel_ = nullptr;
+    CMediaSocket* videoChannel_ = nullptr;
+
+    std::unique_ptr<CVideoCodec> decoder_;
+    std::unique_ptr<AlsaWaveOut> audioOut_;
+    std::unique_ptr<CAudioPlayer> player_;
+    std::vector<std::byte> picture_;
+    bool videoFailed_ = false;
+    bool audioFailed_ = false;
+
+    CShowWnd* view_ = nullptr;
+    QLabel* videoLabel_ = nullptr;
+    QLabel* audioLabel_ = nullptr;
+    QLabel* rate_ = nullptr;
+    CHoverButton* disconnect_ = nullptr;
+    CPictureStatic* logo_ = nullptr;
+    int titleHeight_ = 26;
+
+    std::uint64_t bytes_ = 0;
+    std::uint64_t pictures_ = 0;
+    int timer_ = 0;
+    double zoom_ = 1.0;
+    bool fullScreen_ = false;
+    QRect savedWindow_;
+    QRect savedPicture_;
+    bool closing_ = false;
+};
+
+}  // namespace kova
