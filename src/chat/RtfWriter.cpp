@@ -18,8 +18,12 @@ void appendNumber(std::u16string& out, long long value) {
     appendAscii(out, std::to_string(value));
 }
 
+constexpr char kHex[] = "0123456789abcdef";
+
 // Text characters: RTF's own specials escaped, the rest of ASCII as it is,
-// everything else as a signed 16-bit \u escape with '?' for readers without it.
+// everything else as a signed 16-bit \u escape. Readers without \u support
+// (plain-text converters among them) show the fallback after it: the
+// Windows-1252 byte where there is one, else '?'.
 void appendEscaped(std::u16string& out, std::u16string_view text) {
     for (const char16_t c : text) {
         switch (c) {
@@ -46,7 +50,14 @@ void appendEscaped(std::u16string& out, std::u16string_view text) {
                 } else if (c >= 0x80) {
                     appendAscii(out, "\\u");
                     appendNumber(out, static_cast<std::int16_t>(c));
-                    out.push_back(u'?');
+                    if (c >= 0xA0 && c <= 0xFF) {
+                        // Latin-1 letters are the same byte in Windows-1252.
+                        appendAscii(out, "\\'");
+                        out.push_back(static_cast<char16_t>(kHex[c >> 4]));
+                        out.push_back(static_cast<char16_t>(kHex[c & 0xF]));
+                    } else {
+                        out.push_back(u'?');
+                    }
                 }
                 // Other control characters carry nothing a reader would show.
                 break;
