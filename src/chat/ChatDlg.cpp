@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
@@ -283,6 +284,23 @@ void CChatDlg::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::Resize || event->type() == QEvent::WindowStateChange) {
         update();
+    }
+}
+
+void CChatDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The caption bar is ours: its buttons sit at its right end.
+    int right = width() - 4;
+    for (int id : {IDC_CLOSE, IDC_MINIMIZE}) {
+        QWidget* b = controls_.value(id);
+        const QSize size = b->sizeHint();
+        b->setGeometry(right - size.width(), (kCaptionHeight - size.height()) / 2, size.width(),
+                       size.height());
+        right -= size.width() + 2;
+    }
+    if (auto* grip = findChild<QSizeGrip*>()) {
+        grip->move(width() - grip->width(), height() - grip->height());
+        grip->raise();
     }
 }
 

@@ -102,6 +102,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
