@@ -575,6 +575,14 @@ void CChatDlg::ChangeBackground() {
     applyBackground();
 }
 
+void CChatDlg::accept() {
+    SendMessage();
+}
+
+void CChatDlg::reject() {
+    close();
+}
+
 void CChatDlg::closeEvent(QCloseEvent* event) {
     finish();
     event->accept();

@@ -97,6 +97,10 @@ public:
     static std::optional<QRect> restoredPlacement(const RectI32& stored, QSize screen);
 
 protected:
+    // The dialog's default action sends; Escape closes like the X button, so a
+    // window never just hides without saying goodbye.
+    void accept() override;
+    void reject() override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -420,6 +420,9 @@ private:
 
     int currentCodePage() const {
         const GroupState& s = stack_.empty() ? base_ : stack_.back();
+        if (s.destination == Destination::FontTable && fontCodePage_ > 0) {
+            return fontCodePage_;  // a face name in its own charset
+        }
         if (s.destination == Destination::Text) {
             const int font = s.font >= 0 ? s.font : defaultFont_;
             auto it = fonts_.find(font);

@@ -15,6 +15,7 @@
 #include "chat/ChatWindows.h"
 #include "chat/RtfReader.h"
 #include "common/WindowMessages.h"
+#include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
 #include "ui/BalloonReporter.h"
 
@@ -103,7 +104,8 @@ TEST_F(ChatDlgTest, ReceivedLinesFlashUntilTheUserTurnsToTheWindow) {
 TEST_F(ChatDlgTest, CloseSendsOneFarewellStoresPlacementAndLeavesTheChannel) {
     open();
     dlg->setGeometry(40, 50, 400, 300);
-    dlg->close();
+    // Escape closes like the X button.
+    QTest::keyClick(dlg->input(), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull());
     ASSERT_EQ(sent.size(), 1u);
@@ -216,6 +218,32 @@ TEST_F(ChatDlgTest, ChatWindowsOpenOncePerPeerAndAnswerTheControlMessages) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(windows.windows().isEmpty());
     EXPECT_EQ(sent.back().second, u"Disconnected...");
+}
+
+TEST_F(ChatDlgTest, UnsendableChatRequestIsReportedAndTheWindowOpensAnyway) {
+    // A control channel without its socket: every send fails.
+    CControlChannel control(nullptr, nullptr);
+    QStringList controlNotices;
+    control.setShowMessage([&](const QString& text, const QString&, int) {
+        controlNotices << text;
+        return 2;
+    });
+    CChatWindows windows(channel, settings, nullptr, &balloons);
+    QStringList notices;
+    windows.setShowMessage([&](const QString& text, int type) {
+        notices << text;
+        EXPECT_EQ(type, 0);
+        return 2;
+    });
+    CChatDlg* opened = windows.StartChat(control, "Bob", "10.0.0.9");
+    EXPECT_EQ(controlNotices.size(), 1) << "the socket error text first";
+    EXPECT_EQ(notices, QStringList({"Error connect to Bob, 10.0.0.9!"}));
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->peerAddress(), "10.0.0.9");
+    EXPECT_TRUE(balloons.texts.isEmpty()) << "the user's own command shows no balloon";
+    EXPECT_EQ(windows.StartChat(control, "Bob", "10.0.0.9"), opened);
+    windows.closeAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace
