@@ -5,6 +5,7 @@
 #include "chat/ChatPayload.h"
 #include "chat/RtfReader.h"
 #include "chat/RtfWriter.h"
+#include "platform/CodePages.h"
 
 namespace {
 
@@ -56,6 +57,22 @@ void BM_WriteAndReadFullMessage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WriteAndReadFullMessage)->Unit(benchmark::kMicrosecond);
+
+// Code-page bytes broken up by text: every run of them goes through the
+// system converter on its own.
+void BM_ReadCodePageBytes(benchmark::State& state) {
+    std::u16string doc = u"{\\rtf1\\ansi\\ansicpg1251 ";
+    while (doc.size() + 5 < kova::chat::kMaxUnits) {
+        doc += u"\\'cfa";
+    }
+    doc += u"}";
+    kova::RtfReadOptions options;
+    options.decodeCodePage = kova::decodeCodePage;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(kova::RtfReader::read(doc, options));
+    }
+}
+BENCHMARK(BM_ReadCodePageBytes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -16,19 +15,16 @@
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QTextBlock>
-#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTime>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include "chat/BackSetDlg.h"
-#include "chat/ChatLinks.h"
+#include "chat/ChatHistory.h"
 #include "chat/ChatPayload.h"
 #include "chat/RichTextDocument.h"
-#include "chat/RtfReader.h"
 #include "chat/RtfWriter.h"
-#include "platform/CodePages.h"
 #include "ui/HoverButton.h"
 #include "ui/Pictures.h"
 
@@ -60,14 +56,6 @@ CChatDlg::ChooseFile& fileChooser() {
     return choose;
 }
 
-// Plain-text messages may end lines the Windows way.
-QString normalisedPlain(const std::u16string& text) {
-    QString s = toQString(text);
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return s;
-}
-
 }  // namespace
 
 void CChatDlg::setChoosers(ChooseFont font, ChooseFile file) {
@@ -90,8 +78,7 @@ CChatDlg::CChatDlg(CChatChannel* channel, const QString& ownName, const QString&
       settings_(settings),
       mainWindow_(mainWindow),
       balloons_(balloons),
-      chatFormat_(CharFormat::effective(settings.charFormat, QTime::currentTime())),
-      openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+      chatFormat_(CharFormat::effective(settings.charFormat, QTime::currentTime())) {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(peerName_);
@@ -141,18 +128,10 @@ void CChatDlg::createControls() {
     connect(close, &QAbstractButton::clicked, this, &QWidget::close);
     connect(minimise, &QAbstractButton::clicked, this, &QWidget::showMinimized);
 
-    history_ = new QTextBrowser(this);
+    history_ = new CChatHistory(this);
     history_->setObjectName(QString::number(IDC_HISTORY));
-    history_->setOpenLinks(false);
-    history_->setOpenExternalLinks(false);
-    history_->setUndoRedoEnabled(false);
     history_->installEventFilter(this);
     history_->viewport()->installEventFilter(this);
-    connect(history_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
-        if (isOpenableLink(url) && openUrl_) {
-            openUrl_(url);
-        }
-    });
     controls_[IDC_HISTORY] = history_;
     outer->addWidget(history_, 3);
 
@@ -417,7 +396,7 @@ void CChatDlg::SendMessage() {
         plain.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
         message = toU16(plain.left(static_cast<qsizetype>(chat::kMaxUnits)));
     }
-    appendLine(ownName_, message);
+    history_->AppendLine(ownName_, message, chatFormat_.toTextFormat());
     if (channel_) {
         channel_->Send(chat::encodePayload(message), peerAddress_);
     }
@@ -429,71 +408,14 @@ void CChatDlg::SendMessage() {
     stopAttention();
 }
 
-void CChatDlg::appendLine(const QString& name, const std::u16string& content) {
-    QTextDocument* doc = history_->document();
-    QTextCursor c(doc);
-    c.movePosition(QTextCursor::End);
-    if (!doc->isEmpty()) {
-        c.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    }
-    const int start = c.position();
-    c.insertText(name + QTime::currentTime().toString(QStringLiteral("(HH:mm) ")),
-                 chatFormat_.toTextFormat());
-    if (chat::isRtfDocument(content)) {
-        RtfReadOptions options;
-        options.decodeCodePage = decodeCodePage;
-        const auto text = RtfReader::read(content, options);
-        insertRichText(c, *text);
-    } else {
-        c.insertText(normalisedPlain(content), QTextCharFormat());
-    }
-    markLinks(start, c.position());
-    scrollHistoryDown();
-}
-
-void CChatDlg::appendPlain(const QString& text) {
-    QTextDocument* doc = history_->document();
-    QTextCursor c(doc);
-    c.movePosition(QTextCursor::End);
-    if (!doc->isEmpty()) {
-        c.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    }
-    c.insertText(text, QTextCharFormat());
-    scrollHistoryDown();
-}
-
-void CChatDlg::markLinks(int from, int to) {
-    QTextCursor range(history_->document());
-    range.setPosition(from);
-    range.setPosition(to, QTextCursor::KeepAnchor);
-    // Paragraph ends come back as U+2029, one position each, like the document's.
-    const QString text = range.selectedText();
-    for (const TextLink& link : findLinks(text)) {
-        QTextCursor c(history_->document());
-        c.setPosition(from + static_cast<int>(link.start));
-        c.setPosition(from + static_cast<int>(link.start + link.length), QTextCursor::KeepAnchor);
-        QTextCharFormat f;
-        f.setAnchor(true);
-        f.setAnchorHref(link.url.toString(QUrl::FullyEncoded));
-        f.setFontUnderline(true);
-        f.setForeground(QColor(0, 0, 238));
-        c.mergeCharFormat(f);
-    }
-}
-
-void CChatDlg::scrollHistoryDown() {
-    QScrollBar* bar = history_->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
 void CChatDlg::ReceiveMessage(const std::u16string& text) {
-    appendLine(peerName_, text);
+    history_->AppendLine(peerName_, text, chatFormat_.toTextFormat());
     flashCaption();
     attention_.start(kAttentionMs, this);
 }
 
 void CChatDlg::PeerClosed() {
-    appendLine(peerName_, std::u16string(chat::kClosedLine));
+    history_->AppendLine(peerName_, std::u16string(chat::kClosedLine), chatFormat_.toTextFormat());
 }
 
 void CChatDlg::ShowChat() {
@@ -530,6 +452,10 @@ void CChatDlg::timerEvent(QTimerEvent* event) {
     QDialog::timerEvent(event);
 }
 
+void CChatDlg::setUrlOpener(OpenUrl open) {
+    history_->setUrlOpener(std::move(open));
+}
+
 void CChatDlg::setFileOffer(FileOffer offer) {
     offerFile_ = std::move(offer);
     input_->setAcceptDrops(true);
@@ -544,7 +470,7 @@ void CChatDlg::OfferFile(const QString& path) {
     }
     const QFileInfo info(path);
     offerFile_(info.absoluteFilePath(), info.fileName(), peerAddress_);
-    appendPlain(info.absoluteFilePath());
+    history_->AppendPlain(info.absoluteFilePath());
 }
 
 void CChatDlg::ChooseFontFormat() {

@@ -15,13 +15,13 @@
 #include "chat/ChatChannel.h"
 #include "config/AvSettings.h"
 
-class QTextBrowser;
 class QTextCharFormat;
 class QTextEdit;
 class QUrl;
 
 namespace kova {
 
+class CChatHistory;
 class CHoverButton;
 class IBalloonReporter;
 
@@ -78,13 +78,13 @@ public:
     void ChangeBackground();
 
     static void setChoosers(ChooseFont font, ChooseFile file);
-    void setUrlOpener(OpenUrl open) { openUrl_ = std::move(open); }
+    void setUrlOpener(OpenUrl open);
 
     const QString& peerAddress() const { return peerAddress_; }
     const QString& peerName() const { return peerName_; }
     QString captionText() const;
     QTextEdit* input() const { return input_; }
-    QTextBrowser* history() const { return history_; }
+    CChatHistory* history() const { return history_; }
     QWidget* control(int id) const;
     bool attentionRunning() const { return attention_.isActive(); }
     bool captionFlashed() const { return flashed_; }
@@ -113,10 +113,6 @@ private:
     void createControls();
     void applyBackground();
     void applyInputFormat();
-    void appendLine(const QString& name, const std::u16string& content);
-    void appendPlain(const QString& text);
-    void markLinks(int from, int to);
-    void scrollHistoryDown();
     void stopAttention();
     void flashCaption();
     void limitInput();
@@ -133,9 +129,8 @@ private:
     CharFormat chatFormat_;
     ChatBackground background_;
     FileOffer offerFile_;
-    OpenUrl openUrl_;
 
-    QTextBrowser* history_ = nullptr;
+    CChatHistory* history_ = nullptr;
     QTextEdit* input_ = nullptr;
     QMap<int, QWidget*> controls_;
     QBasicTimer attention_;

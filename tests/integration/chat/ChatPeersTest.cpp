@@ -10,6 +10,7 @@
 
 #include "chat/ChatChannel.h"
 #include "chat/ChatDlg.h"
+#include "chat/ChatHistory.h"
 #include "chat/ChatWindows.h"
 #include "common/WindowMessages.h"
 #include "config/AvSettings.h"

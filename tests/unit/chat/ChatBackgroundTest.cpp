@@ -1,6 +1,7 @@
 // Chat backgrounds: picture scaling, the fall-back to the default colour, the
 // "Set Background" dialog and the main window's band-and-body painter.
 #include "chat/ChatBackground.h"
+#include "chat/ChatHistory.h"
 
 #include <gtest/gtest.h>
 

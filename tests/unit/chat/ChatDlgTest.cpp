@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 #include <QTextEdit>
 
+#include "chat/ChatHistory.h"
 #include "chat/ChatPayload.h"
 #include "chat/ChatWindows.h"
 #include "chat/RtfReader.h"
