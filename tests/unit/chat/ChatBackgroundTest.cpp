@@ -1,7 +1,6 @@
 // Chat backgrounds: picture scaling, the fall-back to the default colour, the
 // "Set Background" dialog and the main window's band-and-body painter.
 #include "chat/ChatBackground.h"
-#include "chat/ChatHistory.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +12,7 @@
 #include "chat/BackImage.h"
 #include "chat/BackSetDlg.h"
 #include "chat/ChatDlg.h"
+#include "chat/ChatHistory.h"
 #include "chat/RichTextDocument.h"
 #include "config/AvSettings.h"
 #include "support/Modal.h"
