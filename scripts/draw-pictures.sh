@@ -127,5 +127,36 @@ pill() {  # id symbol colour
 pill 159 '✔' '#2e9a22'
 pill 158 '✖' '#c0392b'
 
+# Chat window buttons: Send, Choose Text Format, Change Background, Send File.
+button 1061 '➤' '#2e9a22'
+button 1068 'Aa' '#2d68ad'
+button 1072 '▦' '#2d68ad'
+button 1070 '⇪' '#2d68ad'
+
+# 1064 / 1066: close and minimise on the chat window's caption bar; the
+# corners carry the chat background's colour (the key 216,230,243).
+caption_button() {  # id symbol-drawing hover-colour
+  local id=$1 draw=$2 hover=$3 frames=()
+  for look in '#1f4f8f' "$hover" '#143766' '#9aa8b4'; do
+    local f
+    f=$(mktemp --suffix=.png)
+    convert -size 22x22 xc:'#d8e6f3' -fill "$look" -draw "roundrectangle 1,1 20,20 5,5" \
+      -stroke white -strokewidth 2 -draw "$draw" "$f"
+    frames+=("$f")
+  done
+  convert "${frames[@]}" +append "$out/$id.png"
+  rm -f "${frames[@]}"
+}
+caption_button 1064 "line 7,7 14,14 line 14,7 7,14" '#c0392b'
+caption_button 1066 "line 6,15 15,15" '#3d7fc9'
+
+# 170 / 169: the main window's top band (left, stretched middle, right
+# thirds) and body (its first 67 rows keep their height).
+convert -size 300x40 gradient:'#5c9be0'-'#2d68ad' \
+  -fill '#1f4f8f' -draw "rectangle 0,38 299,39" \
+  -fill '#81b4e9' -draw "roundrectangle 4,4 40,34 6,6" "$out/170.png"
+convert -size 64x200 xc:'#81b4e9' \
+  \( -size 64x67 gradient:'#b9d6f5'-'#81b4e9' \) -geometry +0+0 -composite "$out/169.png"
+
 # 8 bits per channel: what every image reader handles.
 mogrify -depth 8 "$out"/*.png

@@ -13,7 +13,7 @@ packages=(
   # run on a headless machine, and the tests' own hosts, sound and tools
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
-  iproute2 sox ffmpeg
+  iproute2 sox ffmpeg unrtf
 )
 
 missing=()

@@ -1,0 +1,42 @@
+#pragma once
+// The main window's skinned background: a top band cut from picture A (left
+// third, stretched middle third, right part), a body stretched from picture B,
+// and the window title in the band.
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QString>
+#include <optional>
+
+namespace kova {
+
+class CBackImage {
+public:
+    // Until the band picture is known.
+    static constexpr int kDefaultBandHeight = 40;
+    // Rows of the body picture kept at their height when split.
+    static constexpr int kSplitRows = 67;
+    // Gap between the band's height and the title's left edge.
+    static constexpr int kTitleGap = 10;
+
+    bool LoadBitmaps(const QImage& band, const QImage& body);
+    // Pictures of the program by number (170 and 169 for the main window).
+    bool LoadBitmaps(int bandId, int bodyId);
+    void SetTitle(const QString& text, const QColor& colour,
+                  const std::optional<QFont>& font = std::nullopt);
+    void Compose(int width, int height, bool split);
+
+    const QImage& picture() const { return composed_; }
+    int BandHeight() const;
+
+private:
+    QImage band_;
+    QImage body_;
+    QString title_;
+    QColor titleColour_ = Qt::black;
+    std::optional<QFont> font_;
+    QImage composed_;
+};
+
+}  // namespace kova

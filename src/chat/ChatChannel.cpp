@@ -1,0 +1,122 @@
+#include "chat/ChatChannel.h"
+
+#include <QLoggingCategory>
+#include <algorithm>
+
+#include "platform/UdpSocket.h"
+
+namespace kova {
+
+namespace {
+Q_LOGGING_CATEGORY(lcChat, "kova.chat", QtWarningMsg)
+}
+
+CChatChannel::CChatChannel(QString bindAddress, QObject* parent)
+    : QObject(parent), bindAddress_(std::move(bindAddress)), socket_(new UdpSocket(this)) {
+    connect(socket_, &UdpSocket::readNotification, this, &CChatChannel::onReadNotification);
+}
+
+CChatChannel::~CChatChannel() = default;
+
+bool CChatChannel::isOpen() const {
+    return socket_->isOpen();
+}
+
+int CChatChannel::ensureSocket() {
+    if (socket_->isOpen()) {
+        return 0;
+    }
+    const int error = socket_->open(kPort, bindAddress_);
+    if (error != 0) {
+        qCDebug(lcChat) << "chat socket not opened:" << error;
+    }
+    return error;
+}
+
+int CChatChannel::Register(IChatWindow* window, const QString& address) {
+    const int error = ensureSocket();
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [&](const Entry& e) { return e.address == address; });
+    if (it != entries_.end()) {
+        it->window = window;
+        it->alive = window->chatObject();
+    } else {
+        entries_.push_back({address, window, window->chatObject()});
+    }
+    return error;
+}
+
+void CChatChannel::Unregister(const QString& address) {
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [&](const Entry& e) { return e.address == address; });
+    if (it != entries_.end()) {
+        entries_.erase(it);
+    }
+}
+
+IChatWindow* CChatChannel::Find(const QString& address) const {
+    for (const Entry& e : entries_) {
+        if (e.address == address && e.alive) {
+            return e.window;
+        }
+    }
+    return nullptr;
+}
+
+bool CChatChannel::FindAndShow(const QString& address) {
+    IChatWindow* window = Find(address);
+    if (window == nullptr) {
+        return false;
+    }
+    window->ShowChat();
+    return true;
+}
+
+void CChatChannel::PeerClosed(const QString& address) {
+    if (IChatWindow* window = Find(address)) {
+        window->PeerClosed();
+    }
+}
+
+void CChatChannel::Send(ByteSpan payload, const QString& address) {
+    if (address.isEmpty()) {
+        return;
+    }
+    if (transport_) {
+        transport_(payload, address);
+        return;
+    }
+    if (ensureSocket() != 0) {
+        return;
+    }
+    const int error = socket_->sendTo(payload, address, kPort);
+    if (error != 0) {
+        qCDebug(lcChat) << "chat datagram to" << address << "lost:" << error;
+    }
+}
+
+void CChatChannel::onReadNotification(int) {
+    // A datagram longer than the buffer is consumed and fails like any read
+    // error, so it is dropped here too.
+    const UdpSocket::Received r = socket_->receiveFrom(buffer_);
+    if (!r.ok()) {
+        return;
+    }
+    processDatagram(ByteSpan(buffer_).first(r.size), UdpSocket::dottedText(r.sourceIpv4),
+                    r.sourcePort);
+}
+
+void CChatChannel::processDatagram(ByteSpan datagram, const QString& sourceAddress,
+                                   std::uint16_t sourcePort) {
+    if (sourcePort != kPort || datagram.size() < chat::kMinDatagram ||
+        datagram.size() > chat::kMaxDatagram) {
+        return;
+    }
+    IChatWindow* window = Find(sourceAddress);
+    if (window == nullptr) {
+        return;
+    }
+    window->ReceiveMessage(chat::decodePayload(datagram));
+}
+
+}  // namespace kova
