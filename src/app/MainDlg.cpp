@@ -12,6 +12,8 @@
 #include "app/ConferenceMedia.h"
 #include "audio/SoundPlayer.h"
 #include "audio/WaveFormat.h"
+#include "chat/ChatChannel.h"
+#include "chat/ChatWindows.h"
 #include "common/WindowMessages.h"
 #include "config/ProgramPaths.h"
 #include "contacts/ContactBook.h"
@@ -75,6 +77,8 @@ bool CMainDlg::initialise() {
     control_ = new CControlChannel([this](const QString& relative) { PlayProgramSound(relative); },
                                    this, this);
     control_->create(setup_.bindAddress);
+    chat_ = new CChatChannel(setup_.bindAddress, this);
+    chats_ = std::make_unique<CChatWindows>(*chat_, settings_, this, this);
 
     contactStore_.setPath(joinPath(setup_.programFolder, kContactsFile));
     contacts_ = std::make_unique<ContactBook>(*list_, contactStore_, this);
@@ -108,6 +112,7 @@ bool CMainDlg::initialise() {
     if (!quitFlag_) {
         selectVideoSource();
         control_->setOwner(this, profile_.name, profile_.email);
+        chats_->setOwnName(profile_.name);
         presence_->start();
     }
     closeSplash();
@@ -150,6 +155,7 @@ bool CMainDlg::editProfile() {
         profileStore_.save(profile_);
         if (control_ != nullptr) {
             control_->setIdentity(profile_.name, profile_.email);
+            chats_->setOwnName(profile_.name);
         }
     }
     return accepted;
@@ -185,9 +191,10 @@ bool CMainDlg::event(QEvent* event) {
         case MSG_SELECT_VIDEO_SOURCE:
             startLocalVideo(m->first.toInt());
             return true;
+        case MSG_OPEN_CHAT:
         case MSG_FIND_CHAT:
-            m->result = 0;
-            return true;
+        case MSG_CHAT_CLOSED:
+            return chats_->handleMessage(*m) || QDialog::event(event);
         case MSG_CHAT_CONTACT:
             if (m->second.toString() != ContactBook::kLoopback) {
                 const QByteArray datagram = m->first.toByteArray();
@@ -450,6 +457,14 @@ void CMainDlg::onCommand(int command) {
         case ID_DISCONNECT:
             sendMessage(this, MSG_CALL_DECLINED);
             break;
+        case ID_CHAT:
+        case ID_START_CHAT:
+            if (buttons_[ID_CHAT]->isEnabled()) {
+                if (const auto contact = list_->Current()) {
+                    chats_->StartChat(*control_, contact->name, contact->addr);
+                }
+            }
+            break;
         case ID_CLOSE:
             postCloseRequest();
             break;
@@ -536,6 +551,9 @@ void CMainDlg::runQuitSequence() {
     }
     if (contacts_ && contacts_->openDialog() != nullptr) {
         contacts_->openDialog()->reject();
+    }
+    if (chats_) {
+        chats_->closeAll();
     }
     CDlgMessage::closeAll();
     QApplication::restoreOverrideCursor();

@@ -19,6 +19,8 @@ class QLabel;
 namespace kova {
 
 class CAboutDlg;
+class CChatChannel;
+class CChatWindows;
 class CControlChannel;
 class CSoundPlayer;
 class ConferenceMedia;
@@ -101,6 +103,7 @@ public:
     CListContact& contactList() { return *list_; }
     ContactBook& contacts() { return *contacts_; }
     CControlChannel& controlChannel() { return *control_; }
+    CChatWindows& chats() { return *chats_; }
     CConferenceController& conference() { return *conference_; }
     PresencePoll& presencePoll() { return *presence_; }
     const CallParameters& localCallParameters() const { return localCall_; }
@@ -192,6 +195,9 @@ private:
     CallParameters localCall_;
     std::unique_ptr<CSoundPlayer> soundPlayer_;
     CControlChannel* control_ = nullptr;
+    CChatChannel* chat_ = nullptr;
+    // Before the channel goes: its windows say goodbye through it.
+    std::unique_ptr<CChatWindows> chats_;
     std::unique_ptr<ConferenceMedia> media_;
     std::unique_ptr<CConferenceController> conference_;
     // Destroyed first: its worker sends through the control channel.
