@@ -279,22 +279,15 @@ void CControlChannel::onCall(const Block& d, const QString& sender) {
         Send(CTL_BUSY, sender, true);
         return;
     }
-    if (openPrompts_.contains(sender) || openPrompts_.size() >= kMaxOpenPrompts) {
-        qCDebug(lcControl) << "call request from" << sender << "ignored: prompt open";
+    if (!mayAsk(sender)) {
         return;
     }
     peerName_ = receivedText(d, CallDatagram::kNameOffset);
     peerEmail_ = receivedText(d, CallDatagram::kEmailOffset);
-    const QString text =
-        QStringLiteral("Do you want make video chat with:\n%1\nIP:%2?").arg(peerName_, sender);
-    ring();
-
     QPointer<CControlChannel> self(this);
-    int result = 0;
-    {
-        OpenPrompt open(openPrompts_, this, sender);
-        result = showPrompt(text);
-    }
+    const int result =
+        ask(sender,
+            QStringLiteral("Do you want make video chat with:\n%1\nIP:%2?").arg(peerName_, sender));
     if (!self) {
         return;
     }
@@ -319,26 +312,32 @@ void CControlChannel::onCall(const Block& d, const QString& sender) {
     }
 }
 
+bool CControlChannel::mayAsk(const QString& sender) const {
+    if (openPrompts_.contains(sender) || openPrompts_.size() >= kMaxOpenPrompts) {
+        qCDebug(lcControl) << "request from" << sender << "ignored: prompt open";
+        return false;
+    }
+    return true;
+}
+
+int CControlChannel::ask(const QString& sender, const QString& text) {
+    ring();
+    OpenPrompt open(openPrompts_, this, sender);
+    return showPrompt(text);
+}
+
 void CControlChannel::onChat(const Block& d, const QString& sender) {
     if (sendMessage(owner_, MSG_FIND_CHAT, sender, 0) == 1) {
         Send(CTL_CHAT_ACCEPT, sender, true);
         return;
     }
-    if (openPrompts_.contains(sender) || openPrompts_.size() >= kMaxOpenPrompts) {
-        qCDebug(lcControl) << "chat request from" << sender << "ignored: prompt open";
+    if (!mayAsk(sender)) {
         return;
     }
     const QString name = receivedText(d, CallDatagram::kNameOffset);
-    const QString text =
-        QStringLiteral("Do you want make chat with:\n%1\nIP:%2?").arg(name, sender);
-    ring();
-
     QPointer<CControlChannel> self(this);
-    int result = 0;
-    {
-        OpenPrompt open(openPrompts_, this, sender);
-        result = showPrompt(text);
-    }
+    const int result =
+        ask(sender, QStringLiteral("Do you want make chat with:\n%1\nIP:%2?").arg(name, sender));
     if (!self) {
         return;
     }

@@ -119,6 +119,11 @@ private:
     // Shows a type-0 notice unless the same one is open or too many are.
     void showNotice(const QString& text, const QString& caption = {});
     int showPrompt(const QString& text);
+    // A request from sender may open a prompt: none of its own is open and not
+    // too many are.
+    bool mayAsk(const QString& sender) const;
+    // Rings and asks; the channel may be gone when this returns.
+    int ask(const QString& sender, const QString& text);
     void ring();
     void showOwnerWindow();
     QWidget* dialogParent() const;
