@@ -305,7 +305,7 @@ void CRecDlg::layoutWindow() {
     if (const QScreen* s = this->screen()) {
         screen = s->geometry().size();
     }
-    if (videoFailed_ || zoom_ <= 0) {
+    if (videoFailed_ || !decoder_ || zoom_ <= 0) {
         resize(std::max(right0, 2 * m + 320), b + 2 * m);
     } else {
         const BitmapInfoHeader& f = decoder_->OutputFormat();

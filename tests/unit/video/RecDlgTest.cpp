@@ -1,0 +1,50 @@
+#include "video/RecDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+namespace kova {
+namespace {
+
+TEST(RecDlg, CaptionNamesThePeerOrSaysReceived) {
+    EXPECT_EQ(CRecDlg("Ann", {}).caption(), "Receiving from Ann");
+    EXPECT_EQ(CRecDlg("", {}).caption(), "Received");
+}
+
+TEST(RecDlg, RateCountsPayloadKilobitsPerSecond) {
+    EXPECT_EQ(CRecDlg::rateFor(12800), "Download Rate: 100.0 kbps");
+    EXPECT_EQ(CRecDlg::rateFor(0), "Download Rate: 0.0 kbps");
+    EXPECT_EQ(CRecDlg::rateFor(1000), "Download Rate: 7.8 kbps");
+}
+
+TEST(RecDlg, PeerValuesAndLabels) {
+    CRecDlg dlg("Ann", {});
+    CallParameters peer;
+    peer.audioBufferMs = 5;
+    dlg.SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0, nullptr, nullptr);
+    EXPECT_EQ(dlg.audioBufferMs(), 10) << "a buffer below 10 ms counts as 10";
+    EXPECT_EQ(dlg.videoLabel(), "Video: MJPG");
+}
+
+TEST(RecDlg, FullScreenMenuHasNoZoomAndEscapeReturnsToTheZoom) {
+    CRecDlg dlg("Ann", {});
+    using R = CRecDlg;
+    EXPECT_EQ(dlg.menuCommands(),
+              (QList<int>{R::ID_ZOOM_50, R::ID_ZOOM_100, R::ID_ZOOM_200, R::ID_FULL_SCREEN, 0,
+                          R::ID_MIC_UP, R::ID_MIC_DOWN, 0, R::ID_DISCONNECT_MENU}));
+    dlg.onCommand(R::ID_ZOOM_200);
+    EXPECT_EQ(dlg.zoom(), 2.0);
+    dlg.onCommand(R::ID_FULL_SCREEN);
+    EXPECT_TRUE(dlg.fullScreen());
+    EXPECT_EQ(dlg.menuCommands(), (QList<int>{R::ID_FULL_SCREEN, 0, R::ID_MIC_UP, R::ID_MIC_DOWN, 0,
+                                              R::ID_DISCONNECT_MENU}));
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &esc);
+    EXPECT_FALSE(dlg.fullScreen());
+    EXPECT_EQ(dlg.zoom(), 2.0);
+}
+
+}  // namespace
+}  // namespace kova
