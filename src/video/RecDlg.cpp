@@ -12,6 +12,7 @@
 #include "audio/AudioPlayer.h"
 #include "audio/WaveFormat.h"
 #include "common/WindowMessages.h"
+#include "media/MediaSizes.h"
 #include "media/MediaSocket.h"
 #include "platform/AlsaWaveOut.h"
 #include "signalling/ControlChannel.h"
@@ -108,7 +109,10 @@ bool CRecDlg::OpenMedia() {
     // The decoder for the peer's pictures.
     if (services_.videoCodecs != nullptr) {
         decoder_ = std::make_unique<CVideoCodec>(*services_.videoCodecs, services_.balloons);
-        if (!decoder_->SetUp(fourCC_, peer_.video, false, false)) {
+        // A picture larger than the video channel carries is no picture we can
+        // show: refused before its buffer is allocated.
+        if (videoFrameSize(peer_.video) > kMaxVideoFrameSize ||
+            !decoder_->SetUp(fourCC_, peer_.video, false, false)) {
             videoFailed_ = true;
             if (services_.balloons != nullptr) {
                 const QString text = QStringLiteral("Video Decompressor: %1 is not supported!")

@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+#include "platform/VideoCodecFfmpeg.h"
+#include "ui/BalloonReporter.h"
+
 namespace kova {
 namespace {
 
@@ -44,6 +47,35 @@ TEST(RecDlg, FullScreenMenuHasNoZoomAndEscapeReturnsToTheZoom) {
     QCoreApplication::sendEvent(&dlg, &esc);
     EXPECT_FALSE(dlg.fullScreen());
     EXPECT_EQ(dlg.zoom(), 2.0);
+}
+
+}  // namespace
+}  // namespace kova
+
+namespace kova {
+namespace {
+
+TEST(RecDlg, AHugePeerPictureIsUnsupportedAndSoundGoesOn) {
+    CFfmpegVideoCodecProvider codecs;
+    QStringList warnings;
+    CRecDlg::Services services;
+    services.videoCodecs = &codecs;
+    services.warn = [&warnings](const QString& text) { warnings << text; };
+    struct Balloons : IBalloonReporter {
+        void ShowBalloon(const QString&) override {}
+    } balloons;
+    services.balloons = &balloons;
+    CRecDlg dlg("Ann", services);
+    CallParameters peer;
+    peer.video.size = 40;
+    peer.video.width = 65535;
+    peer.video.height = 65535;
+    peer.video.planes = 1;
+    peer.video.bitCount = 32;
+    peer.video.compression = fourCC('M', 'J', 'P', 'G');
+    dlg.SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0, nullptr, nullptr);
+    dlg.OpenMedia();
+    EXPECT_EQ(warnings, QStringList{"Video Decompressor: MJPG is not supported!"});
 }
 
 }  // namespace
