@@ -168,7 +168,9 @@ void CDownloadDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CDownloadDlg::reject() {
-    close();
+    // Escape and the close box both end here (QDialog's close runs reject).
+    abortOnce();
+    QDialog::reject();
 }
 
 }  // namespace kova

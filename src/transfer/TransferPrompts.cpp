@@ -22,7 +22,7 @@ int openRefusalBoxes = 0;
 
 QString TransferPrompts::saveFolder() {
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    return downloads.isEmpty() ? QDir::homePath() : downloads;
+    return downloads.isEmpty() || !QDir(downloads).exists() ? QDir::homePath() : downloads;
 }
 
 TransferPrompts TransferPrompts::standard() {
