@@ -211,17 +211,6 @@ void CTransferSocket::onSaveAnswer(const QString& path) {
 }
 
 void CTransferSocket::readData() {
-    if (done_ == 0 && !file_.isOpen()) {
-        file_.setFileName(path_);
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            // Going on would answer "whole file received" for a file never written.
-            qCWarning(lcTransfer) << "cannot create" << path_;
-            sendReply(kReplyStop);
-            close();
-            return;
-        }
-        emit showDialog(false, fileName_, path_, total_);
-    }
     if (cancelRequested_) {
         close();
         return;
@@ -235,6 +224,19 @@ void CTransferSocket::readData() {
     if (!r.ok() || r.size == 0) {
         close();
         return;
+    }
+    // Created with the first bytes: a connection that ends before any data
+    // (an empty file among them) leaves nothing behind.
+    if (!file_.isOpen()) {
+        file_.setFileName(path_);
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            // Going on would answer "whole file received" for a file never written.
+            qCWarning(lcTransfer) << "cannot create" << path_;
+            sendReply(kReplyStop);
+            close();
+            return;
+        }
+        emit showDialog(false, fileName_, path_, total_);
     }
     done_ += std::int64_t(r.size);
     if (file_.write(reinterpret_cast<const char*>(buffer_.data()), qint64(r.size)) !=
