@@ -1,6 +1,5 @@
 #include "transfer/TransferSocket.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QThread>
@@ -330,20 +329,24 @@ bool CTransferSocket::sendReply(std::byte reply) {
 }
 
 void CTransferSocket::postActivity() {
-    if (threadTarget_ != nullptr) {
-        postMessage(threadTarget_, MSG_THREAD_ACTIVITY);
+    if (threadTarget_ == nullptr) {
+        return;
     }
+    if (sinceActivity_.isValid() && sinceActivity_.elapsed() < kActivityEveryMs) {
+        return;
+    }
+    sinceActivity_.start();
+    postMessage(threadTarget_, MSG_THREAD_ACTIVITY);
 }
 
 void CTransferSocket::postProgress(bool force) {
     if (dialog_ == nullptr) {
         return;
     }
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (!force && lastProgressMs_ >= 0 && now - lastProgressMs_ < kProgressEveryMs) {
+    if (!force && sinceProgress_.isValid() && sinceProgress_.elapsed() < kProgressEveryMs) {
         return;
     }
-    lastProgressMs_ = now;
+    sinceProgress_.start();
     postMessage(dialog_, MSG_TRANSFER_PROGRESS, QVariant::fromValue<qint64>(done_),
                 QVariant::fromValue<qint64>(total_));
 }

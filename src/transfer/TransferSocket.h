@@ -8,6 +8,7 @@
 // queued here rather than run under a lock on the window thread, which keeps
 // the chunk step, the replies and the close free of any locking.
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QPointer>
@@ -45,6 +46,9 @@ public:
     // Progress is posted at most this often (and always for the last chunk), so
     // a fast transfer does not flood the window thread.
     static constexpr int kProgressEveryMs = 50;
+    // Activity is a restart of a 20-second limit: posting it more often than
+    // this only costs an event per chunk.
+    static constexpr int kActivityEveryMs = 100;
 
     // stream: the connection, owned by the caller. threadTarget receives the
     // thread messages (MSG_THREAD_ACTIVITY, MSG_THREAD_STOP); dialog receives
@@ -121,7 +125,8 @@ private:
     std::size_t headerBytes_ = 0;
     std::array<std::byte, kChunkBytes> buffer_{};
     QFile file_;
-    qint64 lastProgressMs_ = -1;
+    QElapsedTimer sinceProgress_;
+    QElapsedTimer sinceActivity_;
 };
 
 }  // namespace kova
