@@ -102,6 +102,9 @@ void CTransferSocket::onReadNotification(int pendingError) {
 
 void CTransferSocket::onReply(std::byte reply) {
     if (reply == kReplyAccept) {
+        if (started_) {
+            return;  // a second acceptance would restart the file
+        }
         done_ = 0;
         file_.setFileName(path_);
         if (!file_.open(QIODevice::ReadOnly)) {
