@@ -164,6 +164,12 @@ void CFileListener::stopAndWait(int perThreadMs) {
         if (removeThread(thread)) {
             thread->disconnect(this);
             thread->setParent(nullptr);
+            // It may still post to its dialog: the dialog stays with it.
+            if (CDownloadDlg* dialog = thread->dialog()) {
+                dialog->hide();
+                QMutexLocker locker(&lock_);
+                dialogs_.removeAll(dialog);
+            }
         }
     }
 }

@@ -70,6 +70,7 @@ void CTransferSocket::sendOffer() {
 }
 
 void CTransferSocket::onReadNotification(int pendingError) {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (closed_) {
         return;
     }
@@ -198,6 +199,7 @@ void CTransferSocket::readHeader() {
 }
 
 void CTransferSocket::onSaveAnswer(const QString& path) {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (closed_ || !prompting_) {
         return;
     }
@@ -277,6 +279,7 @@ void CTransferSocket::drainIdle() {
 }
 
 void CTransferSocket::cancel() {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (closed_ || cancelRequested_) {
         return;
     }
@@ -285,6 +288,7 @@ void CTransferSocket::cancel() {
 }
 
 void CTransferSocket::close() {
+    Q_ASSERT(QThread::currentThread() == thread());
     if (closed_) {
         return;
     }
