@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QToolButton>
 #include <atomic>
 #include <memory>
 
@@ -134,6 +135,24 @@ TEST_F(FileTransferTest, InactivityLimitRunsWhileTheUserDecides) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));
     QTest::qWait(50);
     EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("late.bin"))));
+}
+
+TEST_F(FileTransferTest, AbortFromTheReceivingDialogBreaksTheUpload) {
+    b->savePath = dir.path(QStringLiteral("aborted.bin"));
+    ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), file("big", 32 << 20)));
+    CDownloadDlg* dialog = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto t = b->listener.transfers();
+            dialog = t.isEmpty() ? nullptr : t[0]->dialog();
+            return dialog != nullptr && dialog->isVisible();
+        },
+        kWaitMs));
+    dialog->abortButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));
+    EXPECT_EQ(a->warnings, QStringList{QStringLiteral("A File upload is breaked by user...")});
+    EXPECT_FALSE(b->completed);
+    EXPECT_LT(QFile(b->savePath).size(), 32 << 20);
 }
 
 TEST_F(FileTransferTest, ConnectFailureIsReported) {
