@@ -169,7 +169,9 @@ int TcpSocket::pendingError() const {
 }
 
 void TcpSocket::onReadable() {
-    emit readNotification(pendingError());
+    // A pending error also comes back from the read that follows; asking for
+    // it here would cost a system call per chunk.
+    emit readNotification(0);
 }
 
 }  // namespace kova

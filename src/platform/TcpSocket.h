@@ -46,7 +46,8 @@ public:
 signals:
     // The connect started by connectTo ended: 0 or the socket error.
     void connected(int error);
-    // Data, end of stream or an error waits. pendingError: the socket's error.
+    // Data, end of stream or an error waits; the read tells which.
+    // pendingError is kept 0 (the read reports it).
     void readNotification(int pendingError);
 
 private:

@@ -75,13 +75,12 @@ void CTransferSocket::onReadNotification(int pendingError) {
         return;
     }
     if (pendingError == kWsaNetDown) {
-        emit deadNetwork();
-        close();
+        onNetworkDown();
         return;
     }
     if (role_ == Role::Sender) {
         std::byte reply{};
-        const StreamIo r = stream_.receive(MutableByteSpan(&reply, 1));
+        const StreamIo r = receive(MutableByteSpan(&reply, 1));
         if (wouldBlock(r.error)) {
             return;
         }
@@ -163,8 +162,8 @@ void CTransferSocket::sendNextChunk() {
 void CTransferSocket::readHeader() {
     // The header may arrive in several pieces; only its first byte and its end
     // decide.
-    const StreamIo r = stream_.receive(
-        MutableByteSpan(header_.data() + headerBytes_, header_.size() - headerBytes_));
+    const StreamIo r =
+        receive(MutableByteSpan(header_.data() + headerBytes_, header_.size() - headerBytes_));
     if (wouldBlock(r.error)) {
         return;
     }
@@ -221,7 +220,7 @@ void CTransferSocket::readData() {
     }
     // Never more than the announced size, whatever the sender pushes.
     const std::size_t n = nextChunkBytes(total_, done_);
-    const StreamIo r = stream_.receive(MutableByteSpan(buffer_.data(), n));
+    const StreamIo r = receive(MutableByteSpan(buffer_.data(), n));
     if (wouldBlock(r.error)) {
         return;
     }
@@ -269,11 +268,26 @@ void CTransferSocket::readData() {
 
 void CTransferSocket::drainIdle() {
     // After a declined offer: bytes are dropped, the peer's close ends us.
-    const StreamIo r = stream_.receive(buffer_);
+    const StreamIo r = receive(buffer_);
     if (wouldBlock(r.error)) {
         return;
     }
     if (!r.ok() || r.size == 0) {
+        close();
+    }
+}
+
+StreamIo CTransferSocket::receive(MutableByteSpan buffer) {
+    const StreamIo r = stream_.receive(buffer);
+    if (r.error == kWsaNetDown) {
+        onNetworkDown();
+    }
+    return r;
+}
+
+void CTransferSocket::onNetworkDown() {
+    if (!closed_) {
+        emit deadNetwork();
         close();
     }
 }

@@ -98,6 +98,9 @@ private:
     void readHeader();
     void readData();
     void drainIdle();
+    // A read; the network-down error is announced and ends the transfer.
+    StreamIo receive(MutableByteSpan buffer);
+    void onNetworkDown();
     // Sends every byte, waiting while the socket would block. 0 or the error.
     int sendAll(ByteSpan bytes);
     bool sendReply(std::byte reply);

@@ -18,6 +18,7 @@ public:
     QByteArray incoming;
     bool peerClosed = false;
     int sendError = 0;
+    int receiveError = 0;
     QByteArray sent;
     bool closed = false;
     bool notifications = true;
@@ -35,6 +36,9 @@ public:
     StreamIo receive(MutableByteSpan buffer) override {
         if (closed) {
             return {10038, 0};
+        }
+        if (receiveError != 0) {
+            return {receiveError, 0};
         }
         if (incoming.isEmpty()) {
             return peerClosed ? StreamIo{0, 0} : StreamIo{10035, 0};

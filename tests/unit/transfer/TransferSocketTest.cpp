@@ -283,6 +283,19 @@ TEST_F(TransferSocketTest, DeadNetworkIsAnnouncedAndEndsTheTransfer) {
     t.onReadNotification(10050);
     EXPECT_EQ(dead, 1);
     EXPECT_TRUE(t.isClosed());
+
+    // Reported by the read rather than with the notification.
+    FakeStream s;
+    CTransferSocket sender(s, nullptr, nullptr);
+    QObject::connect(&sender, &CTransferSocket::deadNetwork, [&] { ++dead; });
+    const QString path = dir.path(QStringLiteral("f"));
+    TempDir::write(path, "abc");
+    sender.setSender(path, QStringLiteral("f"));
+    sender.start();
+    s.receiveError = 10050;
+    sender.onReadNotification(0);
+    EXPECT_EQ(dead, 2);
+    EXPECT_TRUE(sender.isClosed());
 }
 
 }  // namespace
