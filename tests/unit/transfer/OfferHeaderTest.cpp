@@ -30,14 +30,6 @@ TEST(OfferHeader, RefusesWrongLengthOrTag) {
     EXPECT_FALSE(OfferHeader::decode(bytes));
 }
 
-TEST(OfferHeader, NameIsCutTo259UnitsAndANul) {
-    OfferHeader h;
-    h.name.setText(std::u16string(400, u'a'));
-    const auto back = OfferHeader::decode(h.encode());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->name.text().size(), 259u);
-}
-
 TEST(OfferHeader, ChunksAreAtMost4096AndNeverNegative) {
     EXPECT_EQ(nextChunkBytes(4096, 0), 4096u);
     EXPECT_EQ(nextChunkBytes(4097, 0), 4096u);
@@ -70,13 +62,6 @@ TEST(SizeText, BytesKilobytesMegabytesWithOneTruncatedDecimal) {
     EXPECT_EQ(SizeText(3670016), QStringLiteral("3.5 mB "));
     EXPECT_EQ(SizeText(1048576), QStringLiteral("1 mB "));
     EXPECT_EQ(SizeText(UINT32_MAX), QStringLiteral("4095.9 mB "));
-}
-
-TEST(SizeText, PercentIsFullAtTheEnd) {
-    EXPECT_EQ(progressPercent(0, 4097), 0);
-    EXPECT_EQ(progressPercent(4096, 4097), 99);
-    EXPECT_EQ(progressPercent(4097, 4097), 100);
-    EXPECT_EQ(progressPercent(0, 0), 100);
 }
 
 }  // namespace
