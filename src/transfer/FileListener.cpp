@@ -137,6 +137,8 @@ void CFileListener::onThreadFinished(CSockThread* thread) {
         dialog->release(thread->completedDownload(), thread->savedPath());
     }
     emit transferEnded(thread);
+    // finished() comes just before the thread's very end; deleted only after it.
+    thread->wait();
     thread->deleteLater();
 }
 
