@@ -1,0 +1,164 @@
+#include "transfer/SockThread.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+#include "common/WindowMessages.h"
+#include "platform/TcpSocket.h"
+#include "transfer/DownloadDlg.h"
+#include "ui/BalloonReporter.h"
+
+namespace kova {
+
+namespace {
+
+// The thread side: receives the thread messages and checks the inactivity
+// limit on every tick.
+class ThreadMessages : public QObject {
+public:
+    ThreadMessages(const CSockThread::Timing& timing, QEventLoop& loop)
+        : timing_(timing), loop_(loop), last_(timing.clock()) {
+        timer_.setInterval(timing.tickMs);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (timing_.clock() - last_ > timing_.inactivityMs) {
+                stop();
+            }
+        });
+        timer_.start();
+    }
+
+    void stop() {
+        timer_.stop();
+        loop_.quit();
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == static_cast<QEvent::Type>(MSG_THREAD_STOP)) {
+            stop();
+            return true;
+        }
+        if (e->type() == static_cast<QEvent::Type>(MSG_THREAD_ACTIVITY)) {
+            last_ = timing_.clock();
+            return true;
+        }
+        return QObject::event(e);
+    }
+
+private:
+    const CSockThread::Timing& timing_;
+    QEventLoop& loop_;
+    QTimer timer_;
+    qint64 last_;
+};
+
+}  // namespace
+
+CSockThread::Timing CSockThread::defaultTiming() {
+    Timing t;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    t.clock = [started] { return started->elapsed(); };
+    return t;
+}
+
+CSockThread::CSockThread(int fd, CTransferSocket::Role role, const QString& path,
+                         const QString& fileName, CDownloadDlg* dialog,
+                         const TransferPrompts& prompts, IBalloonReporter* balloons, Timing timing,
+                         QObject* parent)
+    : QThread(parent),
+      fd_(fd),
+      role_(role),
+      path_(path),
+      fileName_(fileName),
+      dialog_(dialog),
+      prompts_(prompts),
+      balloons_(balloons),
+      timing_(std::move(timing)) {
+    setObjectName(QStringLiteral("kova-transfer"));
+    if (!timing_.clock) {
+        timing_.clock = defaultTiming().clock;
+    }
+}
+
+CSockThread::~CSockThread() {
+    // A thread that never ran still owns its descriptor.
+    if (!isFinished() && !isRunning()) {
+        TcpSocket::closeDescriptor(fd_);
+    }
+}
+
+void CSockThread::requestStop() {
+    stop_ = true;
+    quit();
+}
+
+void CSockThread::run() {
+    QEventLoop loop;
+    TcpSocket stream;
+    stream.attach(fd_);
+    ThreadMessages messages(timing_, loop);
+    CTransferSocket transfer(stream, &messages, dialog_, &stop_);
+    if (role_ == CTransferSocket::Role::Sender) {
+        transfer.setSender(path_, fileName_);
+    } else {
+        transfer.setReceiver();
+    }
+    connect(&stream, &TcpSocket::readNotification, &transfer, &CTransferSocket::onReadNotification);
+    // The question and the chooser are widgets: shown on the window thread
+    // while this loop keeps running (and counting inactivity).
+    connect(&transfer, &CTransferSocket::saveRequested, this, &CSockThread::askSave,
+            Qt::QueuedConnection);
+    // Back to this thread; dropped by Qt if the transfer has ended meanwhile.
+    connect(this, &CSockThread::saveAnswered, &transfer, &CTransferSocket::onSaveAnswer,
+            Qt::QueuedConnection);
+    // Warnings are widgets too: window thread, and this thread does not wait.
+    connect(
+        &transfer, &CTransferSocket::warning, this,
+        [warn = prompts_.warn](const QString& text) {
+            if (warn) {
+                warn(text);
+            }
+        },
+        Qt::QueuedConnection);
+    // The balloon belongs to the main window's thread.
+    connect(
+        &transfer, &CTransferSocket::deadNetwork, this,
+        [this] {
+            if (balloons_ != nullptr) {
+                balloons_->ShowBalloon(CTransferSocket::kDeadNetwork);
+            }
+        },
+        Qt::QueuedConnection);
+    if (dialog_ != nullptr) {
+        // The dialog is a widget of the window thread.
+        connect(&transfer, &CTransferSocket::showDialog, dialog_, &CDownloadDlg::showTransfer,
+                Qt::QueuedConnection);
+        // Abort runs here, with every other socket operation.
+        connect(dialog_, &CDownloadDlg::aborted, &transfer, &CTransferSocket::cancel,
+                Qt::QueuedConnection);
+    }
+
+    if (!stop_) {
+        transfer.start();
+        loop.exec();
+    }
+    transfer.close();
+    completed_ = transfer.completed();
+    savedPath_ = transfer.path();
+}
+
+void CSockThread::askSave(const QString& fileName) {
+    // The question runs a nested loop in which this transfer may end and its
+    // thread object be deleted: nothing of it is touched afterwards unless alive.
+    const auto ask = prompts_.askSavePath;
+    QPointer<CSockThread> self(this);
+    const QString path = ask ? ask(fileName) : QString();
+    if (self != nullptr) {
+        emit saveAnswered(path);
+    }
+}
+
+}  // namespace kova

@@ -1,0 +1,71 @@
+#pragma once
+// One file transfer's thread. The QThread object itself lives on the window
+// thread and is that side's face of the transfer: it runs the save question and
+// warnings there and forwards the answers. Inside run() the thread owns the
+// connection and the CTransferSocket, with its own event loop, a 1000 ms timer
+// and the 20000 ms inactivity limit.
+
+#include <QThread>
+#include <atomic>
+#include <functional>
+
+#include "transfer/TransferPrompts.h"
+#include "transfer/TransferSocket.h"
+
+namespace kova {
+
+class CDownloadDlg;
+class IBalloonReporter;
+
+class CSockThread : public QThread {
+    Q_OBJECT
+public:
+    struct Timing {
+        // Milliseconds on a monotonic clock; tests drive their own.
+        std::function<qint64()> clock;
+        int tickMs = 1000;
+        int inactivityMs = 20000;
+    };
+
+    // fd: a connected descriptor, owned from here on. dialog may be null; it
+    // must outlive the thread (the listener releases it after finished()).
+    CSockThread(int fd, CTransferSocket::Role role, const QString& path, const QString& fileName,
+                CDownloadDlg* dialog, const TransferPrompts& prompts, IBalloonReporter* balloons,
+                Timing timing, QObject* parent = nullptr);
+    ~CSockThread() override;
+
+    // Any thread: ends the event loop and any send that waits for the peer.
+    void requestStop();
+
+    CTransferSocket::Role role() const { return role_; }
+    CDownloadDlg* dialog() const { return dialog_; }
+    // Valid once finished: the file arrived whole, and where it was saved.
+    bool completedDownload() const { return completed_; }
+    QString savedPath() const { return savedPath_; }
+
+    static Timing defaultTiming();
+
+signals:
+    // Window thread -> transfer thread: the user's save choice.
+    void saveAnswered(const QString& path);
+
+protected:
+    void run() override;
+
+private:
+    void askSave(const QString& fileName);
+
+    int fd_;
+    CTransferSocket::Role role_;
+    QString path_;
+    QString fileName_;
+    CDownloadDlg* dialog_;
+    TransferPrompts prompts_;
+    IBalloonReporter* balloons_;
+    Timing timing_;
+    std::atomic<bool> stop_{false};
+    bool completed_ = false;
+    QString savedPath_;
+};
+
+}  // namespace kova

@@ -1,0 +1,375 @@
+#include "transfer/TransferSocket.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QThread>
+#include <QTimer>
+
+#include "common/WindowMessages.h"
+#include "platform/SocketErrors.h"
+
+namespace kova {
+
+Q_LOGGING_CATEGORY(lcTransfer, "kova.transfer", QtWarningMsg)
+
+namespace {
+constexpr int kInProgress = 10036;
+
+bool wouldBlock(int error) {
+    return error == kWsaWouldBlock || error == kInProgress;
+}
+}  // namespace
+
+CTransferSocket::CTransferSocket(ITcpStream& stream, QObject* threadTarget, QObject* dialog,
+                                 const std::atomic<bool>* stop, QObject* parent)
+    : QObject(parent), stream_(stream), threadTarget_(threadTarget), dialog_(dialog), stop_(stop) {}
+
+CTransferSocket::~CTransferSocket() {
+    close();
+}
+
+void CTransferSocket::setSender(const QString& path, const QString& fileName) {
+    role_ = Role::Sender;
+    awaitingHeader_ = false;
+    path_ = path;
+    fileName_ = fileName;
+}
+
+void CTransferSocket::setReceiver() {
+    role_ = Role::Receiver;
+    awaitingHeader_ = true;
+}
+
+void CTransferSocket::start() {
+    if (role_ == Role::Sender) {
+        sendOffer();
+    }
+}
+
+void CTransferSocket::sendOffer() {
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        close();
+        return;
+    }
+    const qint64 size = file.size();
+    file.close();
+    if (!fitsOffer(size)) {
+        close();
+        return;
+    }
+    OfferHeader header;
+    header.size = static_cast<std::int32_t>(size);
+    header.name.setText(fileName_.toStdU16String());
+    const auto bytes = header.encode();
+    if (sendAll(bytes) != 0) {
+        close();
+        return;
+    }
+    postActivity();
+}
+
+void CTransferSocket::onReadNotification(int pendingError) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (closed_) {
+        return;
+    }
+    if (pendingError == kWsaNetDown) {
+        onNetworkDown();
+        return;
+    }
+    if (role_ == Role::Sender) {
+        std::byte reply{};
+        const StreamIo r = receive(MutableByteSpan(&reply, 1));
+        if (wouldBlock(r.error)) {
+            return;
+        }
+        if (!r.ok() || r.size == 0) {
+            // The peer is most likely gone; its answer to the stop is not needed.
+            sendAll(std::span(&kReplyStop, 1));
+            close();
+            return;
+        }
+        onReply(reply);
+    } else if (awaitingHeader_) {
+        readHeader();
+    } else if (downloading_) {
+        readData();
+    } else {
+        drainIdle();
+    }
+}
+
+void CTransferSocket::onReply(std::byte reply) {
+    if (reply == kReplyAccept) {
+        if (started_) {
+            return;  // a second acceptance would restart the file
+        }
+        done_ = 0;
+        file_.setFileName(path_);
+        if (!file_.open(QIODevice::ReadOnly)) {
+            close();
+            return;
+        }
+        if (!fitsOffer(file_.size())) {
+            sendReply(kReplyStop);
+            close();
+            return;
+        }
+        total_ = file_.size();
+        started_ = true;
+        emit showDialog(true, fileName_, QString(), total_);
+        sendNextChunk();
+    } else if (reply == kReplyNext) {
+        sendNextChunk();
+    } else if (reply == kReplyDone) {
+        emit warning(kUploaded.arg(fileName_));
+        // Nothing more can come: end now rather than by the inactivity limit.
+        close();
+    } else if (reply == kReplyStop) {
+        if (started_ && done_ < total_) {
+            emit warning(kUploadBroken);
+        }
+        close();
+    }
+}
+
+void CTransferSocket::sendNextChunk() {
+    if (!started_ || done_ >= total_) {
+        return;
+    }
+    if (cancelRequested_) {
+        close();
+        return;
+    }
+    const std::size_t n = nextChunkBytes(total_, done_);
+    const qint64 got = file_.read(reinterpret_cast<char*>(buffer_.data()), qint64(n));
+    if (got <= 0) {
+        close();
+        return;
+    }
+    const int error = sendAll(ByteSpan(buffer_.data(), std::size_t(got)));
+    if (error != 0) {
+        emit warning(kChunkSendFailed.arg(error));
+        close();
+        return;
+    }
+    done_ += got;
+    postProgress(done_ >= total_);
+    postActivity();
+}
+
+void CTransferSocket::readHeader() {
+    // The header may arrive in several pieces; only its first byte and its end
+    // decide.
+    const StreamIo r =
+        receive(MutableByteSpan(header_.data() + headerBytes_, header_.size() - headerBytes_));
+    if (wouldBlock(r.error)) {
+        return;
+    }
+    if (!r.ok() || r.size == 0) {
+        sendReply(kReplyStop);
+        close();
+        return;
+    }
+    headerBytes_ += r.size;
+    if (header_[0] != OfferHeader::kTag) {
+        sendReply(kReplyStop);
+        close();
+        return;
+    }
+    if (headerBytes_ < header_.size()) {
+        return;
+    }
+    awaitingHeader_ = false;
+    const auto header = OfferHeader::decode(header_);
+    if (!header || header->size < 0) {
+        sendReply(kReplyStop);
+        close();
+        return;
+    }
+    total_ = header->size;
+    fileName_ = safeFileName(QString::fromStdU16String(header->name.text()));
+    // Nothing is read while the user decides; the sender waits for the answer.
+    prompting_ = true;
+    stream_.setReadNotifications(false);
+    postActivity();
+    emit saveRequested(fileName_);
+}
+
+void CTransferSocket::onSaveAnswer(const QString& path) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (closed_ || !prompting_) {
+        return;
+    }
+    prompting_ = false;
+    stream_.setReadNotifications(true);
+    if (path.isEmpty()) {
+        sendReply(kReplyStop);
+        return;
+    }
+    path_ = path;
+    downloading_ = true;
+    sendReply(kReplyAccept);
+}
+
+void CTransferSocket::readData() {
+    if (cancelRequested_) {
+        close();
+        return;
+    }
+    // Never more than the announced size, whatever the sender pushes.
+    const std::size_t n = nextChunkBytes(total_, done_);
+    const StreamIo r = receive(MutableByteSpan(buffer_.data(), n));
+    if (wouldBlock(r.error)) {
+        return;
+    }
+    if (!r.ok() || r.size == 0) {
+        close();
+        return;
+    }
+    // Created with the first bytes: a connection that ends before any data
+    // (an empty file among them) leaves nothing behind.
+    if (!file_.isOpen()) {
+        file_.setFileName(path_);
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            // Going on would answer "whole file received" for a file never written.
+            qCWarning(lcTransfer) << "cannot create" << path_;
+            sendReply(kReplyStop);
+            close();
+            return;
+        }
+        emit showDialog(false, fileName_, path_, total_);
+    }
+    done_ += std::int64_t(r.size);
+    if (file_.write(reinterpret_cast<const char*>(buffer_.data()), qint64(r.size)) !=
+        qint64(r.size)) {
+        qCWarning(lcTransfer) << "cannot write" << path_;
+        sendReply(kReplyStop);
+        close();
+        return;
+    }
+    postProgress(done_ >= total_);
+    if (done_ < total_) {
+        if (sendReply(kReplyNext)) {
+            postActivity();
+        }
+        return;
+    }
+    file_.close();
+    downloading_ = false;
+    completed_ = true;
+    if (!sendReply(kReplyDone)) {
+        return;
+    }
+    stream_.setReadNotifications(false);
+    QTimer::singleShot(kCloseAfterDoneMs, this, &CTransferSocket::close);
+}
+
+void CTransferSocket::drainIdle() {
+    // After a declined offer: bytes are dropped, the peer's close ends us.
+    const StreamIo r = receive(buffer_);
+    if (wouldBlock(r.error)) {
+        return;
+    }
+    if (!r.ok() || r.size == 0) {
+        close();
+    }
+}
+
+StreamIo CTransferSocket::receive(MutableByteSpan buffer) {
+    const StreamIo r = stream_.receive(buffer);
+    if (r.error == kWsaNetDown) {
+        onNetworkDown();
+    }
+    return r;
+}
+
+void CTransferSocket::onNetworkDown() {
+    if (!closed_) {
+        emit deadNetwork();
+        close();
+    }
+}
+
+void CTransferSocket::cancel() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (closed_ || cancelRequested_) {
+        return;
+    }
+    cancelRequested_ = true;
+    sendAll(std::span(&kReplyStop, 1));
+}
+
+void CTransferSocket::close() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    stream_.close();
+    if (file_.isOpen()) {
+        file_.close();
+    }
+    if (threadTarget_ != nullptr) {
+        postMessage(threadTarget_, MSG_THREAD_STOP);
+    }
+}
+
+int CTransferSocket::sendAll(ByteSpan bytes) {
+    int waits = 0;
+    while (!bytes.empty()) {
+        const StreamIo r = stream_.send(bytes);
+        if (wouldBlock(r.error)) {
+            if (++waits > kMaxSendWaits || (stop_ != nullptr && stop_->load())) {
+                return r.error;
+            }
+            QThread::msleep(kSendRetryMs);
+            continue;
+        }
+        if (!r.ok()) {
+            return r.error;
+        }
+        waits = 0;
+        bytes = bytes.subspan(r.size);
+    }
+    return 0;
+}
+
+bool CTransferSocket::sendReply(std::byte reply) {
+    if (closed_) {
+        return false;
+    }
+    const int error = sendAll(std::span(&reply, 1));
+    if (error != 0) {
+        emit warning(kReplySendFailed.arg(error));
+        close();
+        return false;
+    }
+    return true;
+}
+
+void CTransferSocket::postActivity() {
+    if (threadTarget_ == nullptr) {
+        return;
+    }
+    if (sinceActivity_.isValid() && sinceActivity_.elapsed() < kActivityEveryMs) {
+        return;
+    }
+    sinceActivity_.start();
+    postMessage(threadTarget_, MSG_THREAD_ACTIVITY);
+}
+
+void CTransferSocket::postProgress(bool force) {
+    if (dialog_ == nullptr) {
+        return;
+    }
+    if (!force && sinceProgress_.isValid() && sinceProgress_.elapsed() < kProgressEveryMs) {
+        return;
+    }
+    sinceProgress_.start();
+    postMessage(dialog_, MSG_TRANSFER_PROGRESS, QVariant::fromValue<qint64>(done_),
+                QVariant::fromValue<qint64>(total_));
+}
+
+}  // namespace kova

@@ -1,0 +1,135 @@
+#pragma once
+// One file transfer's end of the connection, in either role. It runs on the
+// transfer's own thread and owns the protocol state; everything the user sees
+// (the save question, warnings, the progress dialog) is asked for through
+// signals and posted messages, so no widget is touched from this thread.
+//
+// All socket and file work happens on the one thread: the dialog's cancel is
+// queued here rather than run under a lock on the window thread, which keeps
+// the chunk step, the replies and the close free of any locking.
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "platform/TcpStream.h"
+#include "transfer/OfferHeader.h"
+
+namespace kova {
+
+class CTransferSocket : public QObject {
+    Q_OBJECT
+public:
+    enum class Role { Sender, Receiver };
+
+    static inline const QString kSavePrompt = QStringLiteral("Do you want to Save File: \n%1?");
+    static inline const QString kUploaded = QStringLiteral("Uploaded %1");
+    static inline const QString kUploadBroken =
+        QStringLiteral("A File upload is breaked by user...");
+    static inline const QString kChunkSendFailed = QStringLiteral("File failed to send: error %1");
+    static inline const QString kReplySendFailed =
+        QStringLiteral("Server Socket failed to send: %1");
+    static inline const QString kDeadNetwork =
+        QStringLiteral("A File download operation encountered a dead network!");
+
+    // Sends are retried every 10 ms while the socket would block; a peer that
+    // reads nothing for the inactivity limit (2000 waits) is given up.
+    static constexpr int kSendRetryMs = 10;
+    static constexpr int kMaxSendWaits = 2000;
+    // The receiver lets the last reply travel before it closes.
+    static constexpr int kCloseAfterDoneMs = 1000;
+    // Progress is posted at most this often (and always for the last chunk), so
+    // a fast transfer does not flood the window thread.
+    static constexpr int kProgressEveryMs = 50;
+    // Activity is a restart of a 20-second limit: posting it more often than
+    // this only costs an event per chunk.
+    static constexpr int kActivityEveryMs = 100;
+
+    // stream: the connection, owned by the caller. threadTarget receives the
+    // thread messages (MSG_THREAD_ACTIVITY, MSG_THREAD_STOP); dialog receives
+    // MSG_TRANSFER_PROGRESS; either may be null. stop, when given, is set from
+    // another thread to end a blocked send.
+    CTransferSocket(ITcpStream& stream, QObject* threadTarget, QObject* dialog,
+                    const std::atomic<bool>* stop = nullptr, QObject* parent = nullptr);
+    ~CTransferSocket() override;
+
+    void setSender(const QString& path, const QString& fileName);
+    void setReceiver();
+
+    // Thread start: the sender sends its offer; the receiver waits for it.
+    void start();
+    // The connection has data, an end or an error waiting.
+    void onReadNotification(int pendingError);
+    // The user's save choice; empty: declined or chooser cancelled.
+    void onSaveAnswer(const QString& path);
+    // The dialog's Abort: one stop reply, then the transfer ends at its next step.
+    void cancel();
+    // Once only: closes the connection and the file and asks the thread to end.
+    void close();
+
+    Role role() const { return role_; }
+    bool isClosed() const { return closed_; }
+    bool completed() const { return completed_; }
+    bool downloading() const { return downloading_; }
+    QString path() const { return path_; }
+    QString fileName() const { return fileName_; }
+    std::int64_t total() const { return total_; }
+    std::int64_t done() const { return done_; }
+
+signals:
+    // Receiver: ask the user whether and where to save (name already made safe).
+    void saveRequested(const QString& fileName);
+    // A warning for the user (message dialog, type 1).
+    void warning(const QString& text);
+    // The network went down under the connection.
+    void deadNetwork();
+    // Show the progress dialog: "Upload" or "Download".
+    void showDialog(bool upload, const QString& fileName, const QString& path, qint64 total);
+
+private:
+    void sendOffer();
+    void onReply(std::byte reply);
+    void sendNextChunk();
+    void readHeader();
+    void readData();
+    void drainIdle();
+    // A read; the network-down error is announced and ends the transfer.
+    StreamIo receive(MutableByteSpan buffer);
+    void onNetworkDown();
+    // Sends every byte, waiting while the socket would block. 0 or the error.
+    int sendAll(ByteSpan bytes);
+    bool sendReply(std::byte reply);
+    void postActivity();
+    void postProgress(bool force);
+
+    ITcpStream& stream_;
+    QPointer<QObject> threadTarget_;
+    QObject* dialog_;
+    const std::atomic<bool>* stop_;
+
+    Role role_ = Role::Receiver;
+    bool awaitingHeader_ = true;
+    bool prompting_ = false;
+    bool downloading_ = false;
+    bool started_ = false;  // sender: the offer was accepted
+    bool completed_ = false;
+    bool closed_ = false;
+    bool cancelRequested_ = false;
+    QString path_;
+    QString fileName_;
+    std::int64_t total_ = 0;
+    std::int64_t done_ = 0;
+    std::array<std::byte, OfferHeader::kSize> header_{};
+    std::size_t headerBytes_ = 0;
+    std::array<std::byte, kChunkBytes> buffer_{};
+    QFile file_;
+    QElapsedTimer sinceProgress_;
+    QElapsedTimer sinceActivity_;
+};
+
+}  // namespace kova
