@@ -26,6 +26,7 @@
 #include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
 #include "signalling/PresencePoll.h"
+#include "transfer/FileListener.h"
 #include "ui/HoverButton.h"
 #include "ui/Pictures.h"
 #include "ui/StartSplash.h"
@@ -79,6 +80,13 @@ bool CMainDlg::initialise() {
     control_->create(setup_.bindAddress);
     chat_ = new CChatChannel(setup_.bindAddress, this);
     chats_ = std::make_unique<CChatWindows>(*chat_, settings_, this, this);
+    files_ = std::make_unique<CFileListener>(
+        [this](const QString& address) { return chat_->FindAndShow(address); }, this);
+    files_->create(setup_.bindAddress);
+    chats_->setFileOffer(
+        [this](const QString& path, const QString& fileName, const QString& peerAddress) {
+            files_->SendFile(peerAddress, path, fileName);
+        });
 
     contactStore_.setPath(joinPath(setup_.programFolder, kContactsFile));
     contacts_ = std::make_unique<ContactBook>(*list_, contactStore_, this);
@@ -541,6 +549,9 @@ void CMainDlg::runQuitSequence() {
     if (presence_) {
         presence_->stop();
         presence_->setClosing();
+    }
+    if (files_) {
+        files_->stopAndWait();
     }
     hangUp();
     if (profileDlg_) {

@@ -22,6 +22,7 @@ class CAboutDlg;
 class CChatChannel;
 class CChatWindows;
 class CControlChannel;
+class CFileListener;
 class CSoundPlayer;
 class ConferenceMedia;
 class PresencePoll;
@@ -104,6 +105,7 @@ public:
     ContactBook& contacts() { return *contacts_; }
     CControlChannel& controlChannel() { return *control_; }
     CChatWindows& chats() { return *chats_; }
+    CFileListener& fileListener() { return *files_; }
     CConferenceController& conference() { return *conference_; }
     PresencePoll& presencePoll() { return *presence_; }
     const CallParameters& localCallParameters() const { return localCall_; }
@@ -198,6 +200,8 @@ private:
     CChatChannel* chat_ = nullptr;
     // Before the channel goes: its windows say goodbye through it.
     std::unique_ptr<CChatWindows> chats_;
+    // Before the chat channel: it asks the channel for open windows.
+    std::unique_ptr<CFileListener> files_;
     std::unique_ptr<ConferenceMedia> media_;
     std::unique_ptr<CConferenceController> conference_;
     // Destroyed first: its worker sends through the control channel.
