@@ -116,6 +116,7 @@ void CChatChannel::processDatagram(ByteSpan datagram, const QString& sourceAddre
     if (window == nullptr) {
         return;
     }
+    qCInfo(lcChat) << "message from" << sourceAddress << "of" << datagram.size() << "bytes";
     window->ReceiveMessage(chat::decodePayload(datagram));
 }
 
