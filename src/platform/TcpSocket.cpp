@@ -10,27 +10,14 @@
 #include <QSocketNotifier>
 #include <cerrno>
 
+#include "platform/PosixSocket.h"
 #include "platform/SocketErrors.h"
 #include "platform/UdpSocket.h"
 
 namespace kova {
 
-namespace {
-
-int fail(int error) {
-    setLastSocketError(error);
-    return error;
-}
-
-sockaddr_in toSockaddr(std::uint32_t ipv4, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(ipv4);
-    return sa;
-}
-
-}  // namespace
+using posix::fail;
+using posix::toSockaddr;
 
 TcpSocket::TcpSocket(QObject* parent) : QObject(parent) {}
 

@@ -14,30 +14,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/PosixSocket.h"
 #include "platform/SocketErrors.h"
 
 namespace kova {
 
-namespace {
-
-int fail(int error) {
-    setLastSocketError(error);
-    return error;
-}
-
-int failErrno() {
-    return fail(toSocketError(errno));
-}
-
-sockaddr_in toSockaddr(std::uint32_t ipv4, std::uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(ipv4);
-    return sa;
-}
-
-}  // namespace
+using posix::fail;
+using posix::failErrno;
+using posix::toSockaddr;
 
 UdpSocket::UdpSocket(QObject* parent) : QObject(parent) {}
 
