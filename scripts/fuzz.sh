@@ -11,7 +11,9 @@ if [ -n "${missing:-}" ]; then
 fi
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKOVA_FUZZ=ON -DKOVA_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined"
-cmake --build build-fuzz -j "$(nproc)"
+targets=$(for f in tests/fuzz/*_fuzz.cpp; do basename "$f" .cpp; done)
+# shellcheck disable=SC2086
+cmake --build build-fuzz -j "$(nproc)" --target $targets
 mkdir -p build-fuzz/corpus
 for t in build-fuzz/tests/*_fuzz; do
   name=$(basename "$t")

@@ -19,7 +19,7 @@ namespace kova {
 
 class AlsaWaveIn;
 class AudioCodecLibav;
-class AvSettings;
+struct AvSettings;
 class CAudioCapture;
 class CControlChannel;
 class CDeviceList;
