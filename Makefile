@@ -39,8 +39,10 @@ FUZZ_SECONDS ?= 120
 fuzz: deps
 	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
+# A call between two namespace hosts for SOAK_SECONDS (root needed).
+SOAK_SECONDS ?= 600
 soak: build
-	@echo "no soak runs yet"
+	@SOAK_SECONDS=$(SOAK_SECONDS) bash scripts/soak.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

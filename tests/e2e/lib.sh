@@ -139,3 +139,47 @@ kova_on() {
 logged() {
   grep -q -- "$2" "$work/$1.log"
 }
+
+title="KOVA - Open Meeting Room"
+
+# Ann (host a) knows Bob (host b) as her only contact. Both send Motion JPEG
+# pictures of the Test Pattern: a settings file with that compressor, GSM 6.10
+# sound in a 50 ms buffer, everything else default.
+set_up_ann_and_bob() {
+  on a bash -c 'printf "[KOVA Video Conference]\r\nName=Ann\r\nEMail=ann@example.org\r\n" > "$XDG_CONFIG_HOME/kova.INI"'
+  on b bash -c 'printf "[KOVA Video Conference]\r\nName=Bob\r\nEMail=bob@example.org\r\n" > "$XDG_CONFIG_HOME/kova.INI"'
+  on a bash -c 'mkdir -p "$XDG_CONFIG_HOME/kova" && printf "[main]\r\ncount=1\r\n[0]\r\nname=Bob\r\nmail=bob@example.org\r\naddr=192.0.2.2\r\n" > "$XDG_CONFIG_HOME/kova/clset.cfg"'
+  local side
+  for side in a b; do
+    on $side bash -c 'f="$XDG_CONFIG_HOME/kova/avset.cfg"; mkdir -p "${f%/*}"
+      head -c 1344 /dev/zero > "$f"
+      printf "MJPG" | dd of="$f" bs=1 seek=40 conv=notrunc status=none
+      printf "\\061\\000\\001\\000\\100\\037\\000\\000\\131\\006\\000\\000\\101\\000\\000\\000\\002\\000\\100\\001" |
+        dd of="$f" bs=1 seek=44 conv=notrunc status=none
+      printf "\062\000" | dd of="$f" bs=1 seek=192 conv=notrunc status=none'
+  done
+}
+
+start_ann_and_bob() {
+  kova_on a "$1"
+  kova_on b "$1"
+  on a wait_for 20 visible_window "$title" || fail "Ann's window did not show"
+  on b wait_for 20 visible_window "$title" || fail "Bob's window did not show"
+}
+
+# click_band SIDE N: clicks the N-th button of the main window's band (1-based).
+click_band() {
+  eval "$(on "$1" xdotool getwindowgeometry --shell "$(on "$1" visible_window "$title" | head -n 1)")"
+  on "$1" xdotool mousemove --sync $((X + 68 + 44 * ($2 - 1) + 20)) $((Y + 32)) click 1
+}
+
+# accept_on SIDE: answers the newest question of that side (it carries the main
+# window's caption) with Enter.
+accept_on() {
+  local side=$1
+  prompt() { [ "$(on "$side" visible_window "$title" | wc -l)" -ge 2 ]; }
+  wait_for 15 prompt || fail "host $side was not asked"
+  on "$side" xdotool windowfocus --sync "$(on "$side" visible_window "$title" | tail -n 1)"
+  sleep 0.3
+  on "$side" xdotool key Return
+}
