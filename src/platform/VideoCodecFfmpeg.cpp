@@ -156,8 +156,9 @@ constexpr int kFrameRate = 30;
 
 class FfmpegDriver final : public IVideoCodecDriver {
 public:
-    FfmpegDriver(const CodecEntry& entry, const AVCodec* codec, bool encoder)
-        : entry_(entry), info_(infoOf(entry)), codec_(codec), encoder_(encoder) {}
+    // The codec says whether it encodes; the flag is the caller's intent only.
+    FfmpegDriver(const CodecEntry& entry, const AVCodec* codec, [[maybe_unused]] bool encoder)
+        : entry_(entry), info_(infoOf(entry)), codec_(codec) {}
 
     const VideoCodecInfo& info() const override { return info_; }
 
@@ -355,7 +356,6 @@ private:
     const CodecEntry& entry_;
     VideoCodecInfo info_;
     const AVCodec* codec_;
-    bool encoder_;
     VideoCodecOptions options_;
     ContextPtr context_;
     FramePtr frame_;
