@@ -12,14 +12,16 @@ on b bash -c 'printf "[KOVA Video Conference]\r\nName=Bob\r\nEMail=bob@example.o
 on a bash -c 'mkdir -p "$XDG_CONFIG_HOME/kova" && printf "[main]\r\ncount=1\r\n[0]\r\nname=Bob\r\nmail=bob@example.org\r\naddr=192.0.2.2\r\n" > "$XDG_CONFIG_HOME/kova/clset.cfg"'
 
 # Both sides send Motion JPEG pictures of the Test Pattern: a settings file with
-# that compressor, GSM 6.10 sound in a 50 ms buffer, everything else default.
+# that compressor, GSM 6.10 sound in a 50 ms buffer, the Test Pattern stored as
+# the video source, everything else default.
 for side in a b; do
   on $side bash -c 'f="$XDG_CONFIG_HOME/kova/avset.cfg"; mkdir -p "${f%/*}"
     head -c 1344 /dev/zero > "$f"
     printf "MJPG" | dd of="$f" bs=1 seek=40 conv=notrunc status=none
     printf "\\061\\000\\001\\000\\100\\037\\000\\000\\131\\006\\000\\000\\101\\000\\000\\000\\002\\000\\100\\001" |
       dd of="$f" bs=1 seek=44 conv=notrunc status=none
-    printf "\062\000" | dd of="$f" bs=1 seek=192 conv=notrunc status=none'
+    printf "\062\000" | dd of="$f" bs=1 seek=192 conv=notrunc status=none
+    printf "Test Pattern" | iconv -f ASCII -t UTF-16LE | dd of="$f" bs=1 seek=196 conv=notrunc status=none'
 done
 
 kova_on a "$kova"

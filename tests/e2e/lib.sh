@@ -45,6 +45,20 @@ write_profile() {
   printf '[KOVA Video Conference]\r\nName=%s\r\nEMail=%s\r\n' "$1" "$2" > "$XDG_CONFIG_HOME/kova.INI"
 }
 
+# avset.cfg with a compressor FourCC, GSM 6.10 sound in a 50 ms buffer and the
+# Test Pattern as the stored video source, so that no Devices Properties dialog
+# opens at start-up.
+write_settings() {
+  local f="$XDG_CONFIG_HOME/kova/avset.cfg"
+  mkdir -p "${f%/*}"
+  head -c 1344 /dev/zero > "$f"
+  printf '%s' "$1" | dd of="$f" bs=1 seek=40 conv=notrunc status=none
+  printf '\061\000\001\000\100\037\000\000\131\006\000\000\101\000\000\000\002\000\100\001' |
+    dd of="$f" bs=1 seek=44 conv=notrunc status=none
+  printf '\062\000' | dd of="$f" bs=1 seek=192 conv=notrunc status=none
+  printf 'Test Pattern' | iconv -f ASCII -t UTF-16LE | dd of="$f" bs=1 seek=196 conv=notrunc status=none
+}
+
 # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false after SECONDS.
 wait_for() {
   local until=$((SECONDS + $1))

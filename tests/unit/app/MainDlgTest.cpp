@@ -18,6 +18,7 @@
 #include "support/TempDir.h"
 #include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
+#include "video/TestPatternSource.h"
 
 namespace kova {
 namespace {
@@ -27,6 +28,13 @@ using test::TempDir;
 class MainDlgTest : public ::testing::Test {
 protected:
     MainDlgSetup setup() const {
+        // A stored video source keeps the start-up Devices Properties dialog away.
+        if (!QFile::exists(dir.path("avset.cfg"))) {
+            AvSettings stored;
+            stored.applyDefaults();
+            stored.videoSourceName.setText(CTestPatternSource::kName.toStdU16String());
+            saveAvSettings(dir.path("avset.cfg"), stored);
+        }
         // A loopback address of its own: tests run side by side on the fixed port.
         const quint32 r = QRandomGenerator::global()->bounded(1u << 16);
         return {dir.path({}), dir.path("kova.INI"),
@@ -63,6 +71,7 @@ TEST_F(MainDlgTest, EndOfSessionRunsTheQuitSequenceAndTeardownWritesSettings) {
     {
         CMainDlg dlg(setup(), 65507);
         ASSERT_TRUE(dlg.initialise());
+        QFile::remove(dir.path("avset.cfg"));
         QSignalSpy ended(&dlg, &CMainDlg::ended);
         dlg.endSession();
         EXPECT_TRUE(dlg.quitFlag());
@@ -90,6 +99,7 @@ TEST_F(MainDlgTest, LoadsTheProfileAndSettingsOfItsFolder) {
     AvSettings stored;
     stored.applyDefaults();
     stored.audioBufferLength = 100;
+    stored.videoSourceName.setText(CTestPatternSource::kName.toStdU16String());
     saveAvSettings(dir.path("avset.cfg"), stored);
     CMainDlg dlg(setup(), 65507);
     EXPECT_EQ(dlg.settings().audioBufferLength, 100);
