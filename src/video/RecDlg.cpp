@@ -166,7 +166,8 @@ bool CRecDlg::OpenMedia() {
     }
     videoLabel_->move(borderUnit(), titleHeight_ + 4);
     audioLabel_->move(borderUnit(), videoLabel_->geometry().bottom() + 4);
-    rate_->move(borderUnit() + 160, videoLabel_->y());
+    // Its own line under the labels: the level bars take the rest of theirs.
+    rate_->move(borderUnit(), audioLabel_->geometry().bottom() + 4);
     videoLevel_->move(videoLevel_->x(),
                       videoLabel_->y() + (videoLabel_->height() - videoLevel_->height()) / 2);
     audioLevel_->move(audioLevel_->x(),
@@ -322,7 +323,9 @@ void CRecDlg::applyZoom(double zoom) {
 
 void CRecDlg::layoutWindow() {
     const int m = borderUnit();
-    const int b = std::max(audioLabel_->geometry().bottom(), audioLevel_->geometry().bottom()) + 1;
+    const int b = std::max({audioLabel_->geometry().bottom(), audioLevel_->geometry().bottom(),
+                            rate_->geometry().bottom()}) +
+                  1;
     const int right0 = rate_->geometry().right() + 1 + 4;
     QSize screen(1280, 800);
     if (const QScreen* s = this->screen()) {
