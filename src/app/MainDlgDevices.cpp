@@ -8,6 +8,9 @@
 #include "audio/AudioCapture.h"
 #include "audio/PropertiesDlg.h"
 #include "common/WindowMessages.h"
+#include "platform/V4l2Controls.h"
+#include "platform/V4l2Device.h"
+#include "video/CameraSetupDlg.h"
 #include "video/CaptureGraph.h"
 #include "video/DeviceList.h"
 #include "video/LocalVideo.h"
@@ -18,6 +21,28 @@ std::unique_ptr<CPropertiesDlg> CMainDlg::prepareDevicesDialog(bool startUp) {
     auto dlg = std::make_unique<CPropertiesDlg>(startUp, this);
     dlg->setVideoDevices(&media_->devices(), media_->captureGraph());
     dlg->setVideoCodecs(&media_->videoCodecs(), this);
+    dlg->setCameraSetup([this](int device, QWidget* parent) {
+        // Cameras are listed by name; their settings are found by their node.
+        const QString name = media_->devices().Name(device);
+        for (const V4l2DeviceInfo& camera : enumerateV4l2Devices(CDeviceList::kMaxDevices)) {
+            if (camera.name != name) {
+                continue;
+            }
+            const std::vector<V4l2Control> controls = readV4l2Controls(camera.path);
+            if (controls.empty()) {
+                return false;
+            }
+            CCameraSetupDlg setup(
+                name, controls,
+                [path = camera.path](std::uint32_t id, std::int32_t value) {
+                    setV4l2Control(path, id, value);
+                },
+                parent);
+            setup.exec();
+            return true;
+        }
+        return false;
+    });
     dlg->setVideoDeviceName(QString::fromStdU16String(settings_.videoSourceName.text()));
     dlg->setVideoCodecName(QString::fromStdU16String(settings_.videoCodecName.text()));
     dlg->setVideoCodecHandler(settings_.compressorFourCC);
