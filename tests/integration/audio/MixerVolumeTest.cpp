@@ -65,6 +65,12 @@ TEST(MixerVolume, SpeakerSliderAndAmixerMoveTogether) {
         QTest::qWait(20);
     }
     EXPECT_EQ(slider.position(), after);
+
+    // Handled notifications are consumed: an idle mixer does not keep waking us.
+    int wakeUps = 0;
+    QObject::connect(&slider.mixerVolume(), &CMixerVolume::controlChanged, [&] { ++wakeUps; });
+    QTest::qWait(300);
+    EXPECT_LT(wakeUps, 5);
 }
 
 }  // namespace
