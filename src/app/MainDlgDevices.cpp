@@ -87,6 +87,8 @@ void CMainDlg::showDevicesProperties() {
     runDevicesDialog(*dlg);
     keepCaptureFormat();
     dlg.reset();
+    // Peers learn the new sound settings even when no video source restarts.
+    rebuildCallParameters();
     repaint();
     selectVideoSource(false);
 }
