@@ -158,5 +158,33 @@ convert -size 300x40 gradient:'#5c9be0'-'#2d68ad' \
 convert -size 64x200 xc:'#81b4e9' \
   \( -size 64x67 gradient:'#b9d6f5'-'#81b4e9' \) -geometry +0+0 -composite "$out/169.png"
 
+# Volume sliders (181-185), drawn on black, the colour they leave out. 181 is
+# the track, 182 / 183 the microphone's / speakers' top part, 184 / 185 the
+# thumb and the pressed thumb. Hard edges: a blended pixel would not be left out.
+convert -size 24x88 xc:black +antialias \
+  -fill '#1f4f8f' -draw "roundrectangle 9,2 14,85 2,2" \
+  -fill '#d8e6f3' -draw "rectangle 11,4 12,83" \
+  -fill '#1f4f8f' -draw "line 3,4 6,4 line 3,44 6,44 line 3,83 6,83 line 17,4 20,4 line 17,44 20,44 line 17,83 20,83" \
+  "$out/181.png"
+convert -size 24x22 xc:black +antialias \
+  -fill '#1f4f8f' -draw "roundrectangle 8,1 15,12 3,3" \
+  -draw "rectangle 11,15 12,18" -draw "rectangle 7,19 16,20" \
+  -fill none -stroke '#1f4f8f' -strokewidth 2 -draw "arc 5,6 18,17 0,180" \
+  "$out/182.png"
+convert -size 24x22 xc:black +antialias \
+  -fill '#1f4f8f' -draw "rectangle 3,7 7,14" -draw "polygon 7,7 13,2 13,19 7,14" \
+  -fill none -stroke '#1f4f8f' -strokewidth 2 -draw "arc 11,5 19,16 -60,60" \
+  "$out/183.png"
+convert -size 20x10 xc:black +antialias \
+  -fill '#1f4f8f' -draw "roundrectangle 0,0 19,9 3,3" \
+  -fill '#e8f2ff' -draw "roundrectangle 2,2 17,7 2,2" \
+  -fill '#1f4f8f' -draw "line 4,4 15,4" \
+  "$out/184.png"
+convert -size 20x10 xc:black +antialias \
+  -fill '#1f4f8f' -draw "roundrectangle 0,0 19,9 3,3" \
+  -fill '#5c9be0' -draw "roundrectangle 2,2 17,7 2,2" \
+  -fill white -draw "line 4,4 15,4" \
+  "$out/185.png"
+
 # 8 bits per channel: what every image reader handles.
 mogrify -depth 8 "$out"/*.png

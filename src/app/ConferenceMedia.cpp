@@ -71,6 +71,14 @@ bool ConferenceMedia::startLocalVideo(int device) {
                               preview_) != CLocalVideo::Result::CaptureFailed;
 }
 
+IVideoCodecProvider& ConferenceMedia::videoCodecs() {
+    return *videoCodecs_;
+}
+
+const CCaptureGraph* ConferenceMedia::captureGraph() const {
+    return localVideo_->Graph();
+}
+
 bool ConferenceMedia::localVideoRunning() const {
     return localVideo_->Graph() != nullptr;
 }

@@ -21,6 +21,7 @@ class AlsaWaveIn;
 class AudioCodecLibav;
 struct AvSettings;
 class CAudioCapture;
+class CCaptureGraph;
 class CControlChannel;
 class CDeviceList;
 class CDialogFormatChooser;
@@ -30,6 +31,7 @@ class CLocalVideo;
 class CMediaSocket;
 class CSendVideoWnd;
 class IBalloonReporter;
+class IVideoCodecProvider;
 struct CallParameters;
 
 class ConferenceMedia : public IConferenceMedia {
@@ -57,6 +59,9 @@ public:
     CShowWnd* preview() const { return preview_; }
     void setPreview(CShowWnd* preview);
     CDeviceList& devices() { return *devices_; }
+    IVideoCodecProvider& videoCodecs();
+    // The running capture; none without local video.
+    const CCaptureGraph* captureGraph() const;
     // Starts local video with device index; false when it could not start.
     bool startLocalVideo(int device);
     bool localVideoRunning() const;

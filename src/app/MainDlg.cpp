@@ -10,7 +10,9 @@
 
 #include "app/AboutDlg.h"
 #include "app/ConferenceMedia.h"
+#include "audio/PropertiesDlg.h"
 #include "audio/SoundPlayer.h"
+#include "audio/VolumeSlider.h"
 #include "audio/WaveFormat.h"
 #include "chat/ChatChannel.h"
 #include "chat/ChatWindows.h"
@@ -118,7 +120,7 @@ bool CMainDlg::initialise() {
     show();
     const bool keepRunning = checkProfile();
     if (!quitFlag_) {
-        selectVideoSource();
+        selectVideoSource(true);
         control_->setOwner(this, profile_.name, profile_.email);
         chats_->setOwnName(profile_.name);
         presence_->start();
@@ -196,6 +198,9 @@ bool CMainDlg::event(QEvent* event) {
         case MSG_REMOTE_MIC:
             control_->sendMicStep(m->first.toInt() != 0);
             return true;
+        case MSG_MIC_STEP:
+            micSlider_->Step(m->first.toInt() != 0);
+            return true;
         case MSG_SELECT_VIDEO_SOURCE:
             startLocalVideo(m->first.toInt());
             return true;
@@ -244,22 +249,6 @@ void CMainDlg::updateContactButtons() {
 void CMainDlg::rebuildCallParameters() {
     localCall_ = media_->callParameters();
     control_->setCallParameters(localCall_);
-}
-
-void CMainDlg::selectVideoSource() {
-    const QString stored = QString::fromStdU16String(settings_.videoSourceName.text());
-    const CLocalVideo::Choice choice = CLocalVideo::ChooseDevice(media_->devices(), stored);
-    if (choice.device < 0) {
-        updateStatusPanel();
-        closeSplash();
-        ShowBalloon(CLocalVideo::kNoVideo);
-        return;
-    }
-    startLocalVideo(choice.device);
-    closeSplash();
-    if (choice.storedNameGone) {
-        ShowBalloon(CLocalVideo::kSourceGone);
-    }
 }
 
 void CMainDlg::startLocalVideo(int device) {
@@ -456,6 +445,11 @@ void CMainDlg::onCommand(int command) {
         case ID_HELP:
             openHelp();
             break;
+        case ID_PROPERTIES:
+            if (buttons_[ID_PROPERTIES]->isEnabled()) {
+                showDevicesProperties();
+            }
+            break;
         case ID_CONNECT:
         case ID_START_CONFERENCE:
             if (buttons_[ID_CONNECT]->isEnabled()) {
@@ -559,6 +553,9 @@ void CMainDlg::runQuitSequence() {
     }
     if (aboutDlg_) {
         aboutDlg_->reject();
+    }
+    if (devicesDlg_) {
+        devicesDlg_->reject();
     }
     if (contacts_ && contacts_->openDialog() != nullptr) {
         contacts_->openDialog()->reject();

@@ -30,8 +30,10 @@ class CHoverButton;
 class CImagetxt;
 class CListContact;
 class CPofileDlg;
+class CPropertiesDlg;
 class CStartSplash;
 class CTrayIcon;
+class CVolumeSlider;
 class ContactBook;
 class SingleInstance;
 
@@ -111,6 +113,8 @@ public:
     const CallParameters& localCallParameters() const { return localCall_; }
     CImagetxt& statusPanel() { return *statusPanel_; }
     CHoverButton* button(int command) const;
+    CVolumeSlider* speakerSlider() const { return speakerSlider_; }
+    CVolumeSlider* micSlider() const { return micSlider_; }
 
     // The tray menu's entries for the window's state: About, a separator
     // (command 0), Restore only while hidden, Exit.
@@ -151,7 +155,13 @@ private:
     void layoutControls();
     int bandHeight() const;
 
-    void selectVideoSource();
+    // The Devices Properties flow and the choice of the video source
+    // (MainDlgDevices.cpp).
+    void selectVideoSource(bool startUp);
+    void showDevicesProperties();
+    std::unique_ptr<CPropertiesDlg> prepareDevicesDialog(bool startUp);
+    bool runDevicesDialog(CPropertiesDlg& dlg);
+    void keepCaptureFormat();
     void startLocalVideo(int device);
     void onTrayNotify(int mouseMessage);
     void showAbout();
@@ -182,6 +192,7 @@ private:
     bool helpBusy_ = false;
     QPointer<CPofileDlg> profileDlg_;
     QPointer<CAboutDlg> aboutDlg_;
+    QPointer<CPropertiesDlg> devicesDlg_;
     CTrayIcon* tray_ = nullptr;
     CStartSplash* splash_ = nullptr;
 
@@ -190,8 +201,8 @@ private:
     CImagetxt* statusPanel_ = nullptr;
     QLabel* programPicture_ = nullptr;
     QWidget* videoArea_ = nullptr;
-    QWidget* speakerSlider_ = nullptr;
-    QWidget* micSlider_ = nullptr;
+    CVolumeSlider* speakerSlider_ = nullptr;
+    CVolumeSlider* micSlider_ = nullptr;
     QMap<int, CHoverButton*> buttons_;
 
     CallParameters localCall_;

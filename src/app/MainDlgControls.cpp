@@ -11,6 +11,7 @@
 #include "app/ConferenceMedia.h"
 #include "app/MainDlg.h"
 #include "app/MainLayout.h"
+#include "audio/VolumeSlider.h"
 #include "contacts/Imagetxt.h"
 #include "contacts/ListContact.h"
 #include "ui/HoverButton.h"
@@ -27,7 +28,8 @@ const QColor kCloseKey(157, 200, 224);
 
 constexpr int kMargin = 8;
 constexpr int kButtonGap = 4;
-constexpr QSize kSlider(24, 110);
+const QColor kSliderBackground(0x6D, 0xA0, 0xD5);
+constexpr QSize kSlider(24, 110);  // until the sliders' pictures load
 constexpr QSize kDefaultVideo(320, 240);
 constexpr int kListWidth = 200;
 
@@ -99,9 +101,13 @@ void CMainDlg::createControls() {
     videoArea_->setGeometry(kMargin + kListWidth + kMargin, top, kDefaultVideo.width(),
                             kDefaultVideo.height());
 
-    // Places of the volume sliders until they exist.
-    speakerSlider_ = new QWidget(this);
-    micSlider_ = new QWidget(this);
+    speakerSlider_ = new CVolumeSlider(this);
+    micSlider_ = new CVolumeSlider(this);
+    for (CVolumeSlider* s : {speakerSlider_, micSlider_}) {
+        s->SetBackground(kSliderBackground);
+        s->SetBitmaps(181, s == micSlider_ ? 182 : 183, 184, 185, Qt::black);
+        s->Bind(s == micSlider_);
+    }
 
     statusPanel_ = new CImagetxt(this);
     statusPanel_->SetBitmap(168, Qt::white);
@@ -124,7 +130,7 @@ void CMainDlg::layoutControls() {
     }
     in.list = list_->geometry();
     in.helpRight = buttons_[ID_HELP]->geometry().right() + 1;
-    in.slider = kSlider;
+    in.slider = speakerSlider_->size().isEmpty() ? kSlider : speakerSlider_->size();
     in.panelHeight = statusPanel_->Height();
     in.closeButton = buttons_[ID_CLOSE]->size();
 

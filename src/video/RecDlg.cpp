@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "audio/AudioPlayer.h"
+#include "audio/BalansWnd.h"
 #include "audio/WaveFormat.h"
 #include "common/WindowMessages.h"
 #include "media/MediaSizes.h"
@@ -48,7 +49,9 @@ int borderUnit() {
 }  // namespace
 
 CRecDlg::CRecDlg(const QString& peerName, const Services& services)
-    : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint), services_(services) {
+    : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      services_(services),
+      mainWindow_(services.mainWindow) {
     caption_ = peerName.isEmpty() ? QStringLiteral("Received")
                                   : QStringLiteral("Receiving from %1").arg(peerName);
     setWindowTitle(caption_);
@@ -58,6 +61,8 @@ CRecDlg::CRecDlg(const QString& peerName, const Services& services)
     videoLabel_ = new QLabel(this);
     audioLabel_ = new QLabel(this);
     rate_ = new QLabel(this);
+    videoLevel_ = new CBalansWnd(this);
+    audioLevel_ = new CBalansWnd(this);
     for (QLabel* l : {videoLabel_, audioLabel_, rate_}) {
         QPalette pal = l->palette();
         pal.setColor(QPalette::WindowText, Qt::white);
@@ -106,6 +111,12 @@ QString CRecDlg::rateText() const {
 }
 
 bool CRecDlg::OpenMedia() {
+    clock_.start();
+    lastFrameMs_ = 0;
+    // A peer announcing no frame rate would divide by zero: read it as 1.
+    videoLevel_->SetBitmap(kLevelPicture,
+                           kLevelScale / std::max<std::int64_t>(peer_.frameRate, 1) + 1);
+    audioLevel_->SetBitmap(kLevelPicture, kLevelScale / audioBufferMs_ + 1);
     // The decoder for the peer's pictures.
     if (services_.videoCodecs != nullptr) {
         decoder_ = std::make_unique<CVideoCodec>(*services_.videoCodecs, services_.balloons);
@@ -137,7 +148,7 @@ bool CRecDlg::OpenMedia() {
                                format ? CAudioPlayer::slotCapacityFor(
                                             *format, static_cast<std::uint16_t>(audioBufferMs_))
                                       : 0,
-                               nullptr);
+                               audioLevel_);
         if (player_->OpenDevice() != 0) {
             audioFailed_ = true;
             services_.balloons->ShowBalloon(
@@ -155,7 +166,12 @@ bool CRecDlg::OpenMedia() {
     }
     videoLabel_->move(borderUnit(), titleHeight_ + 4);
     audioLabel_->move(borderUnit(), videoLabel_->geometry().bottom() + 4);
-    rate_->move(borderUnit() + 160, videoLabel_->y());
+    // Its own line under the labels: the level bars take the rest of theirs.
+    rate_->move(borderUnit(), audioLabel_->geometry().bottom() + 4);
+    videoLevel_->move(videoLevel_->x(),
+                      videoLabel_->y() + (videoLabel_->height() - videoLevel_->height()) / 2);
+    audioLevel_->move(audioLevel_->x(),
+                      audioLabel_->y() + (audioLabel_->height() - audioLevel_->height()) / 2);
 
     if (!videoFailed_) {
         view_->SetFormat(decoder_->OutputFormat());
@@ -195,6 +211,10 @@ void CRecDlg::onVideoFrame(ByteSpan frame) {
     if (videoFailed_ || !decoder_->Decompress(frame, picture_)) {
         return;  // no acknowledgement: the sender goes on after its time-out
     }
+    const qint64 now = clock_.elapsed();
+    const qint64 gap = now - lastFrameMs_;
+    videoLevel_->SetValue(gap <= 0 ? kLevelScale : static_cast<int>(kLevelScale / gap));
+    lastFrameMs_ = now;
     view_->Draw(picture_);
     if (++pictures_ == 1 || pictures_ % 100 == 0) {
         qCInfo(lcReceive) << "pictures shown:" << pictures_;
@@ -278,8 +298,8 @@ void CRecDlg::onCommand(int command) {
             break;
         case ID_MIC_UP:
         case ID_MIC_DOWN:
-            if (services_.mainWindow != nullptr) {
-                postMessage(services_.mainWindow, MSG_REMOTE_MIC, command == ID_MIC_UP ? 1 : 0);
+            if (mainWindow_) {
+                postMessage(mainWindow_, MSG_REMOTE_MIC, command == ID_MIC_UP ? 1 : 0);
             }
             break;
         case ID_DISCONNECT:
@@ -303,7 +323,9 @@ void CRecDlg::applyZoom(double zoom) {
 
 void CRecDlg::layoutWindow() {
     const int m = borderUnit();
-    const int b = audioLabel_->geometry().bottom() + 1;
+    const int b = std::max({audioLabel_->geometry().bottom(), audioLevel_->geometry().bottom(),
+                            rate_->geometry().bottom()}) +
+                  1;
     const int right0 = rate_->geometry().right() + 1 + 4;
     QSize screen(1280, 800);
     if (const QScreen* s = this->screen()) {
@@ -319,6 +341,14 @@ void CRecDlg::layoutWindow() {
         view_->setGeometry(m, b + 2 * m, w, h);
         resize(std::max(w + 2 * m, right0), b + 2 * m + h + m);
     }
+    const int barLeft =
+        std::max(audioLabel_->geometry().right(), videoLabel_->geometry().right()) + 1 + 2 * m;
+    const int pictureRight =
+        videoFailed_ || !decoder_ ? width() - m : view_->geometry().right() + 1;
+    const int barRight = std::max(std::min(pictureRight, 320), rate_->geometry().right() + 1 - 6);
+    for (CBalansWnd* bar : {videoLevel_, audioLevel_}) {
+        bar->setGeometry(barLeft, bar->y(), std::max(barRight - barLeft, 1), bar->height());
+    }
     const int top = std::max(0, (titleHeight_ - disconnect_->height()) / 2);
     disconnect_->move(width() - disconnect_->width() - top, top);
 }
@@ -327,7 +357,8 @@ void CRecDlg::enterFullScreen() {
     fullScreen_ = true;
     view_->SetZoom(0);
     for (QWidget* w : {static_cast<QWidget*>(videoLabel_), static_cast<QWidget*>(audioLabel_),
-                       static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_)}) {
+                       static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_),
+                       static_cast<QWidget*>(videoLevel_), static_cast<QWidget*>(audioLevel_)}) {
         w->hide();
     }
     savedPicture_ = view_->geometry();
@@ -342,7 +373,8 @@ void CRecDlg::enterFullScreen() {
 void CRecDlg::leaveFullScreen() {
     fullScreen_ = false;
     for (QWidget* w : {static_cast<QWidget*>(videoLabel_), static_cast<QWidget*>(audioLabel_),
-                       static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_)}) {
+                       static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_),
+                       static_cast<QWidget*>(videoLevel_), static_cast<QWidget*>(audioLevel_)}) {
         w->show();
     }
     setGeometry(savedWindow_);
@@ -372,8 +404,8 @@ void CRecDlg::closeEvent(QCloseEvent* event) {
     }
     picture_.clear();
     event->accept();
-    if (services_.mainWindow != nullptr) {
-        postMessage(services_.mainWindow, MSG_LOCAL_HANGUP);
+    if (mainWindow_) {
+        postMessage(mainWindow_, MSG_LOCAL_HANGUP);
     }
     QApplication::restoreOverrideCursor();
 }

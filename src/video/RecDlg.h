@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -18,6 +19,7 @@ namespace kova {
 
 class AlsaWaveOut;
 class CAudioPlayer;
+class CBalansWnd;
 class CControlChannel;
 class CHoverButton;
 class CMediaSocket;
@@ -42,6 +44,10 @@ public:
         ID_MIC_UP = 1080,
     };
     static constexpr int kRateMs = 1000;
+    // Level bars: 1051 video, 1052 audio; full scale is frames arriving at this
+    // many per 2000 ms over the peer's announced interval.
+    static constexpr int kLevelScale = 2000;
+    static constexpr int kLevelPicture = 166;
     static inline const QColor kBackground{0x81, 0xB4, 0xE9};
     static inline const QColor kFrame{0xD8, 0xE6, 0xF3};
 
@@ -71,6 +77,8 @@ public:
     QString videoLabel() const;
     QString audioLabel() const;
     QString rateText() const;
+    CBalansWnd* videoLevel() const { return videoLevel_; }
+    CBalansWnd* audioLevel() const { return audioLevel_; }
     bool fullScreen() const { return fullScreen_; }
     double zoom() const { return zoom_; }
     int audioBufferMs() const { return audioBufferMs_; }
@@ -98,6 +106,8 @@ private:
     void leaveFullScreen();
 
     Services services_;
+    // A close still queued when the main window is gone must not reach it.
+    QPointer<QWidget> mainWindow_;
     QString caption_;
     std::uint32_t fourCC_ = 0;
     CallParameters peer_;
@@ -117,6 +127,10 @@ private:
     QLabel* videoLabel_ = nullptr;
     QLabel* audioLabel_ = nullptr;
     QLabel* rate_ = nullptr;
+    CBalansWnd* videoLevel_ = nullptr;
+    CBalansWnd* audioLevel_ = nullptr;
+    QElapsedTimer clock_;
+    qint64 lastFrameMs_ = 0;
     CHoverButton* disconnect_ = nullptr;
     CPictureStatic* logo_ = nullptr;
     int titleHeight_ = 26;

@@ -45,6 +45,20 @@ write_profile() {
   printf '[KOVA Video Conference]\r\nName=%s\r\nEMail=%s\r\n' "$1" "$2" > "$XDG_CONFIG_HOME/kova.INI"
 }
 
+# avset.cfg with a compressor FourCC, GSM 6.10 sound in a 50 ms buffer and the
+# Test Pattern as the stored video source, so that no Devices Properties dialog
+# opens at start-up.
+write_settings() {
+  local f="$XDG_CONFIG_HOME/kova/avset.cfg"
+  mkdir -p "${f%/*}"
+  head -c 1344 /dev/zero > "$f"
+  printf '%s' "$1" | dd of="$f" bs=1 seek=40 conv=notrunc status=none
+  printf '\061\000\001\000\100\037\000\000\131\006\000\000\101\000\000\000\002\000\100\001' |
+    dd of="$f" bs=1 seek=44 conv=notrunc status=none
+  printf '\062\000' | dd of="$f" bs=1 seek=192 conv=notrunc status=none
+  printf 'Test Pattern' | iconv -f ASCII -t UTF-16LE | dd of="$f" bs=1 seek=196 conv=notrunc status=none
+}
+
 # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false after SECONDS.
 wait_for() {
   local until=$((SECONDS + $1))
@@ -143,21 +157,13 @@ logged() {
 title="KOVA - Open Meeting Room"
 
 # Ann (host a) knows Bob (host b) as her only contact. Both send Motion JPEG
-# pictures of the Test Pattern: a settings file with that compressor, GSM 6.10
-# sound in a 50 ms buffer, everything else default.
+# pictures of the Test Pattern.
 set_up_ann_and_bob() {
   on a bash -c 'printf "[KOVA Video Conference]\r\nName=Ann\r\nEMail=ann@example.org\r\n" > "$XDG_CONFIG_HOME/kova.INI"'
   on b bash -c 'printf "[KOVA Video Conference]\r\nName=Bob\r\nEMail=bob@example.org\r\n" > "$XDG_CONFIG_HOME/kova.INI"'
   on a bash -c 'mkdir -p "$XDG_CONFIG_HOME/kova" && printf "[main]\r\ncount=1\r\n[0]\r\nname=Bob\r\nmail=bob@example.org\r\naddr=192.0.2.2\r\n" > "$XDG_CONFIG_HOME/kova/clset.cfg"'
-  local side
-  for side in a b; do
-    on $side bash -c 'f="$XDG_CONFIG_HOME/kova/avset.cfg"; mkdir -p "${f%/*}"
-      head -c 1344 /dev/zero > "$f"
-      printf "MJPG" | dd of="$f" bs=1 seek=40 conv=notrunc status=none
-      printf "\\061\\000\\001\\000\\100\\037\\000\\000\\131\\006\\000\\000\\101\\000\\000\\000\\002\\000\\100\\001" |
-        dd of="$f" bs=1 seek=44 conv=notrunc status=none
-      printf "\062\000" | dd of="$f" bs=1 seek=192 conv=notrunc status=none'
-  done
+  on a write_settings MJPG
+  on b write_settings MJPG
 }
 
 start_ann_and_bob() {

@@ -6,6 +6,7 @@ kova=$1
 . "$(dirname "$0")/lib.sh"
 start_session
 write_profile "Ann" "ann@example.org"
+write_settings IV50
 title="KOVA - Open Meeting Room"
 
 "$kova" &

@@ -19,6 +19,7 @@
 #include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
 #include "ui/WaitPopup.h"
+#include "video/TestPatternSource.h"
 
 namespace kova {
 namespace {
@@ -34,6 +35,11 @@ public:
         for (const QStringList& c : contacts) {
             store.appendEntry(c[0], c[1], c[2]);
         }
+        // A stored video source keeps the start-up Devices Properties dialog away.
+        AvSettings stored;
+        stored.applyDefaults();
+        stored.videoSourceName.setText(CTestPatternSource::kName.toStdU16String());
+        saveAvSettings(dir.path("avset.cfg"), stored);
         dlg = std::make_unique<CMainDlg>(
             MainDlgSetup{dir.path({}), dir.path("kova.INI"),
                          "kova-conf-" + QUuid::createUuid().toString(QUuid::Id128), bindAddress},

@@ -3,21 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QUuid>
 
 #include "app/ConferenceMedia.h"
+#include "audio/AudioCapture.h"
+#include "audio/PropertiesDlg.h"
 #include "common/WindowMessages.h"
 #include "config/ProfileStore.h"
 #include "contacts/ContactEntry.h"
 #include "contacts/Imagetxt.h"
 #include "contacts/ListContact.h"
 #include "signalling/ConferenceController.h"
+#include "support/Modal.h"
 #include "support/TempDir.h"
 #include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
+#include "video/TestPatternSource.h"
 
 namespace kova {
 namespace {
@@ -27,6 +33,13 @@ using test::TempDir;
 class MainDlgTest : public ::testing::Test {
 protected:
     MainDlgSetup setup() const {
+        // A stored video source keeps the start-up Devices Properties dialog away.
+        if (!QFile::exists(dir.path("avset.cfg"))) {
+            AvSettings stored;
+            stored.applyDefaults();
+            stored.videoSourceName.setText(CTestPatternSource::kName.toStdU16String());
+            saveAvSettings(dir.path("avset.cfg"), stored);
+        }
         // A loopback address of its own: tests run side by side on the fixed port.
         const quint32 r = QRandomGenerator::global()->bounded(1u << 16);
         return {dir.path({}), dir.path("kova.INI"),
@@ -63,6 +76,7 @@ TEST_F(MainDlgTest, EndOfSessionRunsTheQuitSequenceAndTeardownWritesSettings) {
     {
         CMainDlg dlg(setup(), 65507);
         ASSERT_TRUE(dlg.initialise());
+        QFile::remove(dir.path("avset.cfg"));
         QSignalSpy ended(&dlg, &CMainDlg::ended);
         dlg.endSession();
         EXPECT_TRUE(dlg.quitFlag());
@@ -90,6 +104,7 @@ TEST_F(MainDlgTest, LoadsTheProfileAndSettingsOfItsFolder) {
     AvSettings stored;
     stored.applyDefaults();
     stored.audioBufferLength = 100;
+    stored.videoSourceName.setText(CTestPatternSource::kName.toStdU16String());
     saveAvSettings(dir.path("avset.cfg"), stored);
     CMainDlg dlg(setup(), 65507);
     EXPECT_EQ(dlg.settings().audioBufferLength, 100);
@@ -175,6 +190,32 @@ TEST_F(MainDlgTest, StatusPanelWithoutCameraShowsTheDefaultCall) {
     ASSERT_TRUE(dlg.initialise());
     EXPECT_EQ(dlg.statusPanel().line1(), "Video: codec IV50, resolution 320x240, 24 bits");
     EXPECT_EQ(dlg.statusPanel().line2(), "Audio: codec GSM 6.10, 8000 Herz");
+}
+
+TEST_F(MainDlgTest, DevicesPropertiesOkStoresTheChoicesAndCancelKeepsThem) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    const std::uint32_t stored = dlg.settings().compressorFourCC;
+    test::whenShown<CPropertiesDlg>([](CPropertiesDlg* d) {
+        d->bufferLengths()->setCurrentIndex(2);
+        d->reject();
+    });
+    dlg.onCommand(CMainDlg::ID_PROPERTIES);
+    EXPECT_EQ(dlg.settings().audioBufferLength, 50);
+    EXPECT_EQ(dlg.settings().compressorFourCC, stored);
+
+    test::whenShown<CPropertiesDlg>([](CPropertiesDlg* d) {
+        EXPECT_FALSE(d->button(2)->isHidden()) << "Cancel is offered from the menu";
+        d->bufferLengths()->setCurrentIndex(1);
+        d->accept();
+    });
+    dlg.onCommand(CMainDlg::ID_PROPERTIES);
+    EXPECT_EQ(dlg.settings().audioBufferLength, 100);
+    EXPECT_EQ(dlg.media().capture().bufferLength(), 100);
+    EXPECT_NE(dlg.settings().compressorFourCC, stored) << "the listed codec shown replaces IV50";
+    EXPECT_EQ(QString::fromStdU16String(dlg.settings().videoSourceName.text()),
+              CTestPatternSource::kName);
 }
 
 TEST_F(MainDlgTest, PresenceRepliesReachTheListUnchanged) {

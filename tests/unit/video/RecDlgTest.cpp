@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+#include "audio/BalansWnd.h"
 #include "platform/VideoCodecFfmpeg.h"
 #include "ui/BalloonReporter.h"
 
@@ -29,6 +30,9 @@ TEST(RecDlg, PeerValuesAndLabels) {
     dlg.SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0, nullptr, nullptr);
     EXPECT_EQ(dlg.audioBufferMs(), 10) << "a buffer below 10 ms counts as 10";
     EXPECT_EQ(dlg.videoLabel(), "Video: MJPG");
+    dlg.OpenMedia();
+    EXPECT_EQ(dlg.audioLevel()->maximum(), 201);
+    EXPECT_EQ(dlg.videoLevel()->maximum(), 2001) << "a frame rate of 0 reads as 1";
 }
 
 TEST(RecDlg, FullScreenMenuHasNoZoomAndEscapeReturnsToTheZoom) {

@@ -1,0 +1,214 @@
+#include "audio/VolumeSlider.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "ui/Pictures.h"
+
+namespace kova {
+
+namespace {
+
+// The picture with its pixels of the key colour made see-through.
+QPixmap keyedOut(QImage image, const QColor& key) {
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb k = key.rgb() & 0xFFFFFF;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((row[x] & 0xFFFFFF) == k) {
+                row[x] = 0;
+            }
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+CVolumeSlider::CVolumeSlider(QWidget* parent, std::unique_ptr<IMixerDevice> device)
+    : QWidget(parent),
+      volume_(std::move(device)),
+      background_(QApplication::palette().color(QPalette::Button)) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(&volume_, &CMixerVolume::controlChanged, this, &CVolumeSlider::onExternalChange);
+}
+
+bool CVolumeSlider::SetBitmaps(int track, int topPart, int thumb, int pressedThumb,
+                               const QColor& transparent) {
+    const QImage trackImage = pictureImage(track);
+    const QImage topImage = pictureImage(topPart);
+    const QImage thumbImage = pictureImage(thumb);
+    const QImage pressedImage = pictureImage(pressedThumb);
+    if (trackImage.isNull() || topImage.isNull() || thumbImage.isNull() || pressedImage.isNull()) {
+        return false;
+    }
+    topHeight_ = topImage.height();
+    bottomHeight_ = trackImage.height();
+    width_ = std::max(topImage.width(), trackImage.width());
+    QImage whole(width_, topHeight_ + bottomHeight_, QImage::Format_ARGB32);
+    whole.fill(transparent);
+    {
+        QPainter p(&whole);
+        p.drawImage(0, 0, topImage);
+        p.drawImage(0, topHeight_, trackImage);
+    }
+    track_ = keyedOut(whole, transparent);
+    thumb_ = keyedOut(thumbImage, transparent);
+    pressedThumb_ = keyedOut(pressedImage, transparent);
+    thumbWidth_ = thumbImage.width();
+    thumbHeight_ = thumbImage.height();
+    resize(width_, topHeight_ + bottomHeight_);
+    update();
+    return true;
+}
+
+void CVolumeSlider::SetBackground(const QColor& colour) {
+    background_ = colour;
+    update();
+}
+
+void CVolumeSlider::Bind(bool microphone) {
+    if (microphone) {
+        volume_.OpenMicrophone();
+    } else {
+        volume_.OpenSpeakers();
+    }
+    minimum_ = static_cast<int>(volume_.minimum());
+    maximum_ = static_cast<int>(volume_.maximum());
+    bound_ = true;
+    position_ = static_cast<int>(volume_.Volume());
+    update();
+}
+
+void CVolumeSlider::Step(bool up) {
+    const std::int64_t step = (std::int64_t{maximum_} - minimum_) / 5;
+    std::int64_t v = volume_.Volume() + (up ? step : -step);
+    v = std::clamp<std::int64_t>(v, 0, maximum_);
+    volume_.SetVolume(v);
+    // Mixers that do not report our own writes still move the thumb.
+    onExternalChange();
+}
+
+int CVolumeSlider::thumbTop() const {
+    const int h = topHeight_ + bottomHeight_;
+    const std::int64_t range = std::int64_t{maximum_} - minimum_;
+    if (range <= 0) {
+        return h - thumbHeight_;
+    }
+    return static_cast<int>(h - thumbHeight_ -
+                            std::int64_t{bottomHeight_ - thumbHeight_} * position_ / range);
+}
+
+int CVolumeSlider::positionFromY(int y) const {
+    const int h = topHeight_ + bottomHeight_;
+    const int travel = bottomHeight_ - thumbHeight_;
+    if (travel <= 0) {
+        return minimum_;
+    }
+    const std::int64_t p =
+        std::int64_t{h - y - thumbHeight_ / 2} * (std::int64_t{maximum_} - minimum_) / travel;
+    return static_cast<int>(std::clamp<std::int64_t>(p, minimum_, maximum_));
+}
+
+void CVolumeSlider::setPosition(int position) {
+    position_ = std::clamp(position, minimum_, maximum_);
+}
+
+void CVolumeSlider::notify() {
+    if (!bound_ || position_ == lastNotified_) {
+        return;
+    }
+    lastNotified_ = position_;
+    emit positionNotified(position_);
+    if (volume_.valid()) {
+        volume_.SetVolume(position_);
+    }
+}
+
+void CVolumeSlider::onExternalChange() {
+    position_ = static_cast<int>(volume_.Volume());
+    update();
+}
+
+void CVolumeSlider::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), background_);
+    if (!track_.isNull()) {
+        p.drawPixmap(0, 0, track_);
+    }
+    const QPixmap& thumb = dragging_ ? pressedThumb_ : thumb_;
+    if (!thumb.isNull()) {
+        p.drawPixmap((width_ - thumbWidth_) / 2, thumbTop(), thumb);
+    }
+}
+
+void CVolumeSlider::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    if (rect().contains(event->position().toPoint())) {
+        dragging_ = true;
+        grabMouse();
+        setPosition(positionFromY(static_cast<int>(event->position().y())));
+        notify();
+    }
+    update();
+}
+
+void CVolumeSlider::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_) {
+        setPosition(positionFromY(static_cast<int>(event->position().y())));
+        notify();
+        update();
+    }
+}
+
+void CVolumeSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragging_) {
+        dragging_ = false;
+        releaseMouse();
+        setPosition(positionFromY(static_cast<int>(event->position().y())));
+        notify();
+        update();
+    }
+}
+
+void CVolumeSlider::wheelEvent(QWheelEvent* event) {
+    const int quarter = static_cast<int>((std::int64_t{maximum_} - minimum_) / 4);
+    const int delta = event->angleDelta().y();
+    setPosition(delta > 0 ? position_ + quarter : position_ - quarter);
+    update();
+    notify();
+    event->accept();
+}
+
+void CVolumeSlider::keyPressEvent(QKeyEvent* event) {
+    const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (!arrow || (event->modifiers() & Qt::ControlModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    setPosition(position_ + (event->key() == Qt::Key_Up ? 1 : -1));
+    update();
+}
+
+void CVolumeSlider::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void CVolumeSlider::focusOutEvent(QFocusEvent* event) {
+    update();
+    notify();
+    QWidget::focusOutEvent(event);
+}
+
+}  // namespace kova

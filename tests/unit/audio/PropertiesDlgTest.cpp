@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "AudioFakes.h"
+#include "audio/PropertiesDlg.h"
+#include "video/DeviceList.h"
+#include "video/VideoCodecDriver.h"
+
+namespace kova {
+namespace {
+
+using namespace kova::test;
+
+class ListedCodecs : public IVideoCodecProvider {
+public:
+    std::unique_ptr<IVideoCodecDriver> locate(std::uint32_t, const BitmapInfoHeader&,
+                                              VideoCodecMode) override {
+        return nullptr;
+    }
+    std::vector<VideoCodecInfo> encoders() override { return list; }
+    std::vector<VideoCodecInfo> list;
+};
+
+VideoCodecInfo codec(const char* fourCC, const char* description) {
+    VideoCodecInfo info;
+    info.fourCC = std::uint32_t(fourCC[0]) | std::uint32_t(fourCC[1]) << 8 |
+                  std::uint32_t(fourCC[2]) << 16 | std::uint32_t(fourCC[3]) << 24;
+    info.description = description;
+    return info;
+}
+
+TEST(PropertiesDlg, BufferLengthComesFromTheSelectedEntryAndIsAtLeast50) {
+    CPropertiesDlg dlg(false);
+    dlg.setAudioBufferLength(75);
+    dlg.initialise();
+    EXPECT_EQ(dlg.bufferLengths()->currentText(), "50") << "not among the entries";
+    dlg.accept();
+    EXPECT_EQ(dlg.audioBufferLength(), 50);
+
+    CPropertiesDlg small(false);
+    small.setAudioBufferLength(100);
+    small.initialise();
+    EXPECT_EQ(small.bufferLengths()->currentText(), "100");
+    small.bufferLengths()->addItem("20");
+    small.bufferLengths()->setCurrentIndex(3);
+    small.accept();
+    EXPECT_EQ(small.audioBufferLength(), 50);
+}
+
+TEST(PropertiesDlg, AudioPropertiesAppliesTheDeviceAtOnceAndCancelDropsTheCodec) {
+    FakeWaveIn device;
+    RecordingCodecs codecs;
+    FakeBalloons balloons;
+    FakePrompt prompt;
+    FakeChooser chooser;
+    CAudioCapture capture(device, codecs, balloons, prompt, chooser);
+    capture.setDestinationFormat(WaveFormat::defaultDestination().toArea());
+    const auto before = capture.destinationFormat();
+    chooser.pick = codecs.formatsFrom(capture.sourceFormat())[3];  // IMA ADPCM
+
+    CPropertiesDlg dlg(false);
+    dlg.setAudioCapture(&capture);
+    dlg.initialise();
+    EXPECT_EQ(dlg.audioSources()->count(), 3);
+    dlg.audioSources()->setCurrentRow(2);
+    dlg.button(CPropertiesDlg::IDC_AUDIO_PROPERTIES)->click();
+    EXPECT_EQ(chooser.titles.size(), 1);
+    EXPECT_EQ(capture.deviceIndex(), 2);
+    dlg.reject();
+    EXPECT_EQ(capture.deviceIndex(), 2) << "the device stays chosen";
+    EXPECT_EQ(capture.destinationFormat(), before) << "the codec does not";
+
+    CPropertiesDlg ok(false);
+    ok.setAudioCapture(&capture);
+    ok.initialise();
+    ok.button(CPropertiesDlg::IDC_AUDIO_PROPERTIES)->click();
+    ok.accept();
+    EXPECT_EQ(WaveFormat::decode(capture.destinationFormat())->formatTag, WaveFormat::kTagImaAdpcm);
+}
+
+TEST(PropertiesDlg, CodecSelectionPrefersTheNameElseTheLastWithTheHandler) {
+    ListedCodecs codecs;
+    codecs.list = {codec("MJPG", "Motion JPEG"), codec("XVID", "Xvid one"),
+                   codec("XVID", "Xvid two"), codec("H264", "H.264")};
+    auto selected = [&](const QString& name, const char* handler) {
+        CPropertiesDlg dlg(false);
+        dlg.setVideoCodecs(&codecs, nullptr);
+        dlg.setVideoCodecName(name);
+        dlg.setVideoCodecHandler(codec(handler, "").fourCC);
+        dlg.initialise();
+        return dlg.videoCodecs()->currentText();
+    };
+    EXPECT_EQ(selected("nothing listed", "XVID"), "Xvid two");
+    EXPECT_EQ(selected("Xvid one", "XVID"), "Xvid one");
+    EXPECT_EQ(selected("H.264", "MJPG"), "H.264");
+    EXPECT_EQ(selected("", "IV50"), "Motion JPEG") << "nothing matches: the first";
+}
+
+TEST(PropertiesDlg, OkReadsBackTheSelectedSourceAndCodecAndHidesCancelAtStartUp) {
+    CDeviceList devices;
+    devices.Enumerate(std::vector<CaptureDeviceEntry>{{"Cam A", {}}});
+    ListedCodecs codecs;
+    codecs.list = {codec("MJPG", "Motion JPEG"), codec("XVID", "Xvid")};
+    CPropertiesDlg dlg(true);
+    dlg.setVideoDevices(&devices, nullptr);
+    dlg.setVideoCodecs(&codecs, nullptr);
+    dlg.setVideoDeviceName("gone");
+    dlg.setVideoCodecHandler(codec("IV50", "").fourCC);
+    dlg.initialise();
+    EXPECT_TRUE(dlg.button(2)->isHidden());
+    EXPECT_EQ(dlg.videoDeviceName(), "Cam A") << "the first source when none matched";
+    EXPECT_EQ(dlg.videoCodecHandler(), codec("MJPG", "").fourCC);
+    dlg.videoSources()->setCurrentRow(1);
+    dlg.videoCodecs()->setCurrentIndex(1);
+    dlg.accept();
+    EXPECT_EQ(dlg.videoDeviceName(), devices.Name(1));
+    EXPECT_EQ(dlg.videoCodecName(), "Xvid");
+    EXPECT_EQ(dlg.videoCodecHandler(), codec("XVID", "").fourCC);
+}
+
+}  // namespace
+}  // namespace kova
