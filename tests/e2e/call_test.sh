@@ -19,8 +19,19 @@ wait_for 10 logged b "balloon: Connected:|Ann|192.0.2.1" || fail "Bob's conferen
 wait_for 20 logged a "pictures shown: 100" || fail "Ann saw no pictures from Bob"
 wait_for 20 logged b "pictures shown: 100" || fail "Bob saw no pictures from Ann"
 
+# Bob closes his receiving window: both sides hang up.
+on b xdotool windowfocus --sync "$(on b visible_window "Receiving from Ann" | head -n 1)"
+on b xdotool key Escape
+wait_for 10 logged b 'conference with "192.0.2.1" ending' || fail "Bob's window did not end the call"
+wait_for 10 logged a "balloon: Disconnect from Bob" || fail "Ann did not hear Bob's hang-up"
+
+# A second call, ended by the end of Ann's session.
+click_band a 5
+wait_for 10 logged a 'calling "192.0.2.2"' || fail "Ann did not call again"
+accept_on b
+connected_twice() { [ "$(grep -c 'balloon: Connected:' "$work/b.log")" -ge 2 ]; }
+wait_for 10 connected_twice || fail "the second call did not start"
 kill -TERM "$kova_pid_a"
 wait_for 20 process_gone "$kova_pid_a" || fail "Ann's KOVA did not end"
 wait_for 10 logged b "balloon: Disconnect from Ann" || fail "Bob did not hear the hang-up"
-logged b 'conference with "192.0.2.1" ending' || fail "Bob's conference did not end"
-echo "PASS: Ann called Bob across two hosts, both saw 100 pictures, Ann's end of session hung up"
+echo "PASS: two calls across two hosts with pictures both ways; ended from the receiving window and by the end of a session"

@@ -176,6 +176,8 @@ start_ann_and_bob() {
 # click_band SIDE N: clicks the N-th button of the main window's band (1-based).
 click_band() {
   eval "$(on "$1" xdotool getwindowgeometry --shell "$(on "$1" visible_window "$title" | head -n 1)")"
+  # --sync waits for the pointer to move: start from elsewhere.
+  on "$1" xdotool mousemove 0 0
   on "$1" xdotool mousemove --sync $((X + 68 + 44 * ($2 - 1) + 20)) $((Y + 32)) click 1
 }
 
