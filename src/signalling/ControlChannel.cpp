@@ -241,6 +241,8 @@ void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv
             break;
         case CTL_FREE:
         case CTL_ENGAGED:
+            qCInfo(lcControl) << "presence of" << sender
+                              << (command == CTL_FREE ? "free" : "engaged");
             // The value the contact list keys its contacts by.
             postMessage(owner_, MSG_PRESENCE_REPLY, command == CTL_FREE ? 1 : 0,
                         QVariant::fromValue<quint32>(contactKey(sender)));

@@ -12,6 +12,7 @@
 #include "audio/AudioPlayer.h"
 #include "audio/BalansWnd.h"
 #include "audio/WaveFormat.h"
+#include "common/TimingLog.h"
 #include "common/WindowMessages.h"
 #include "media/MediaSizes.h"
 #include "media/MediaSocket.h"
@@ -23,6 +24,7 @@
 #include "ui/PMenu.h"
 #include "ui/PictureStatic.h"
 #include "video/ShowWnd.h"
+#include "video/TestPatternSource.h"
 #include "video/VideoCodec.h"
 
 #include <QLoggingCategory>
@@ -213,9 +215,14 @@ void CRecDlg::onVideoFrame(ByteSpan frame) {
     }
     const qint64 now = clock_.elapsed();
     const qint64 gap = now - lastFrameMs_;
-    videoLevel_->SetValue(gap <= 0 ? kLevelScale : static_cast<int>(kLevelScale / gap));
+    videoLevel_->SetValue(videoLevelFor(gap));
     lastFrameMs_ = now;
     view_->Draw(picture_);
+    if (lcTiming().isDebugEnabled()) {
+        qCDebug(lcTiming).nospace()
+            << "drawn " << CTestPatternSource::readCounter(decoder_->OutputFormat(), picture_)
+            << " at " << monotonicMicros();
+    }
     if (++pictures_ == 1 || pictures_ % 100 == 0) {
         qCInfo(lcReceive) << "pictures shown:" << pictures_;
     }
@@ -233,6 +240,7 @@ void CRecDlg::onAudioFrame(ByteSpan frame) {
 
 void CRecDlg::showRate() {
     rate_->setText(rateFor(bytes_));
+    qCInfo(lcReceive).noquote() << rate_->text();
     rate_->adjustSize();
     bytes_ = 0;
 }

@@ -88,6 +88,11 @@ public:
     void showRate();
 
     static QString rateFor(std::uint64_t bytesPerSecond);
+    // The video bar's value for the time since the previous picture: pictures in
+    // the same millisecond count as the fastest.
+    static int videoLevelFor(qint64 gapMs) {
+        return gapMs <= 0 ? kLevelScale : static_cast<int>(kLevelScale / gapMs);
+    }
 
 protected:
     bool event(QEvent* event) override;

@@ -1,5 +1,7 @@
 #include "video/TestPatternSource.h"
 
+#include "common/TimingLog.h"
+
 #include <cstring>
 
 namespace kova {
@@ -127,7 +129,11 @@ bool CTestPatternSource::grab(MutableByteSpan dib) {
         // After a pause or a slow consumer, pace from now rather than catch up.
         due_ = due_ + kPeriod < now ? now + kPeriod : due_ + kPeriod;
     }
-    render(next_++, format_, dib);
+    const std::uint32_t n = next_++;
+    render(n, format_, dib);
+    if (lcTiming().isDebugEnabled()) {
+        qCDebug(lcTiming).nospace() << "captured " << (n & 0xFFFF) << " at " << monotonicMicros();
+    }
     return true;
 }
 

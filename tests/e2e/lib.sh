@@ -48,6 +48,14 @@ write_profile() {
 # avset.cfg with a compressor FourCC, GSM 6.10 sound in a 50 ms buffer and the
 # Test Pattern as the stored video source, so that no Devices Properties dialog
 # opens at start-up.
+# write_settings FOURCC [WIDTH HEIGHT]: a settings file with that compressor,
+# GSM 6.10 sound in a 50 ms buffer, the Test Pattern as video source and,
+# when given, the capture size asked for.
+le32() {
+  local v=$1
+  printf "\\$(printf %03o $((v & 255)))\\$(printf %03o $(((v >> 8) & 255)))\\$(printf %03o $(((v >> 16) & 255)))\\$(printf %03o $(((v >> 24) & 255)))"
+}
+
 write_settings() {
   local f="$XDG_CONFIG_HOME/kova/avset.cfg"
   mkdir -p "${f%/*}"
@@ -57,6 +65,10 @@ write_settings() {
     dd of="$f" bs=1 seek=44 conv=notrunc status=none
   printf '\062\000' | dd of="$f" bs=1 seek=192 conv=notrunc status=none
   printf 'Test Pattern' | iconv -f ASCII -t UTF-16LE | dd of="$f" bs=1 seek=196 conv=notrunc status=none
+  if [ $# -ge 3 ]; then
+    { le32 40; le32 "$2"; le32 "$3"; printf '\001\000\030\000'; } |
+      dd of="$f" bs=1 seek=0 conv=notrunc status=none
+  fi
 }
 
 # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false after SECONDS.
@@ -119,6 +131,7 @@ start_two_hosts() {
 }
 
 end_two_hosts() {
+  stop_pulse
   local pids
   pids=$(jobs -p)
   [ -z "$pids" ] || kill $pids 2>/dev/null
@@ -142,10 +155,11 @@ on() {
 # kova_on SIDE KOVA: starts KOVA inside that side's host, its log in $work/SIDE.log.
 kova_on() {
   local side=$1 ns display
-  eval "ns=\$ns_$side display=\$display_$side"
+  local pulse
+  eval "ns=\$ns_$side display=\$display_$side pulse=\${pulse_$side:-}"
   # exec all the way down: the pid is KOVA's own, for the signals the test sends.
   (exec env DISPLAY="$display" HOME="$work/$side/home" XDG_CONFIG_HOME="$work/$side/home/.config" \
-    XDG_RUNTIME_DIR="$work/$side/run" QT_LOGGING_RULES="kova.*.info=true" \
+    XDG_RUNTIME_DIR="$work/$side/run" QT_LOGGING_RULES="${KOVA_LOG_RULES:-kova.*.info=true}" PULSE_SERVER="$pulse" \
     ip netns exec "$ns" "$2" > "$work/$side.log" 2>&1) &
   eval "kova_pid_$side=\$!"
 }
@@ -190,4 +204,41 @@ accept_on() {
   on "$side" xdotool windowfocus --sync "$(on "$side" visible_window "$title" | tail -n 1)"
   sleep 0.3
   on "$side" xdotool key Return
+}
+
+# start_pulse SIDE: a PulseAudio of that host's own, with a 440 Hz sine as the
+# microphone and a null sink as the loudspeaker; ALSA's "default" reaches it,
+# and "kova_monitor" records what the loudspeaker played. Skips without it.
+start_pulse() {
+  local side=$1 home="$work/$1/home" run="$work/$1/run"
+  need pulseaudio sox
+  cat > "$work/$side/default.pa" <<'PA'
+load-module module-null-sink sink_name=kova_sink rate=8000 channels=1
+load-module module-null-sink sink_name=src_sink rate=8000 channels=1
+load-module module-sine sink=src_sink frequency=440
+load-module module-native-protocol-unix
+set-default-sink kova_sink
+set-default-source src_sink.monitor
+PA
+  printf '%s\n' 'pcm.!default { type pulse }' 'ctl.!default { type pulse }' \
+    'pcm.kova_monitor { type pulse device "kova_sink.monitor" }' > "$home/.asoundrc"
+  HOME=$home XDG_RUNTIME_DIR=$run pulseaudio -D --system=false --exit-idle-time=-1 -n \
+    --file="$work/$side/default.pa" --daemonize=yes 2>/dev/null || skip "pulseaudio did not start"
+  local socket="$run/pulse/native"
+  wait_for 10 test -S "$socket" || skip "pulseaudio has no socket"
+  eval "pulse_$side=unix:$socket"
+}
+
+stop_pulse() {
+  local pid
+  for pid in "$work"/*/run/pulse/pid; do
+    [ -f "$pid" ] && kill "$(cat "$pid")" 2>/dev/null
+  done
+}
+
+# record_sink SIDE SECONDS FILE: what that host's loudspeaker played.
+record_sink() {
+  local server
+  eval "server=\${pulse_$1:-}"
+  on "$1" env PULSE_SERVER="$server" sox -q -t alsa kova_monitor -r 8000 -c 1 "$3" trim 0 "$2"
 }

@@ -17,6 +17,12 @@ TEST(RecDlg, CaptionNamesThePeerOrSaysReceived) {
     EXPECT_EQ(CRecDlg("", {}).caption(), "Received");
 }
 
+TEST(RecDlg, VideoLevelFollowsThePictureRate) {
+    EXPECT_EQ(CRecDlg::videoLevelFor(0), 2000) << "two pictures in one millisecond";
+    EXPECT_EQ(CRecDlg::videoLevelFor(-3), 2000);
+    EXPECT_EQ(CRecDlg::videoLevelFor(33), 60);
+}
+
 TEST(RecDlg, RateCountsPayloadKilobitsPerSecond) {
     EXPECT_EQ(CRecDlg::rateFor(12800), "Download Rate: 100.0 kbps");
     EXPECT_EQ(CRecDlg::rateFor(0), "Download Rate: 0.0 kbps");
