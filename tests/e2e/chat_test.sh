@@ -14,16 +14,16 @@ on a wait_for 10 visible_window "Bob" || fail "Ann's chat window did not open"
 
 accept_on b
 on b wait_for 10 visible_window "Ann" || fail "Bob's chat window did not open"
-wait_for 10 logged b "balloon: :)|Ann|192.0.2.1" || fail "Bob's balloon did not show"
+wait_for 10 logged b "balloon: :)|Ann|198.51.100.1" || fail "Bob's balloon did not show"
 
 on a xdotool windowfocus --sync "$(on a visible_window "Bob" | head -n 1)"
 sleep 0.3
 on a xdotool type --delay 5 "Hello Bob"
 on a xdotool key Return
-wait_for 10 logged b 'message from "192.0.2.1"' || fail "Ann's line did not reach Bob"
+wait_for 10 logged b 'message from "198.51.100.1"' || fail "Ann's line did not reach Bob"
 
 # Closing Ann's window says goodbye: a second message at Bob's.
 on a xdotool key Escape
-farewell() { [ "$(grep -c 'message from "192.0.2.1"' "$work/b.log")" -ge 2 ]; }
+farewell() { [ "$(grep -c 'message from "198.51.100.1"' "$work/b.log")" -ge 2 ]; }
 wait_for 10 farewell || fail "Bob did not get Ann's farewell"
 echo "PASS: Ann chatted with Bob across two hosts; her farewell arrived"

@@ -10,15 +10,15 @@ kova=$1
 start_two_hosts
 set_up_ann_and_bob
 # Bob knows Ann too, so his presence poll asks her.
-on b bash -c 'mkdir -p "$XDG_CONFIG_HOME/kova" && printf "[main]\r\ncount=1\r\n[0]\r\nname=Ann\r\nmail=ann@example.org\r\naddr=192.0.2.1\r\n" > "$XDG_CONFIG_HOME/kova/clset.cfg"'
+on b bash -c 'mkdir -p "$XDG_CONFIG_HOME/kova" && printf "[main]\r\ncount=1\r\n[0]\r\nname=Ann\r\nmail=ann@example.org\r\naddr=198.51.100.1\r\n" > "$XDG_CONFIG_HOME/kova/clset.cfg"'
 start_pulse a
 start_pulse b
 start_ann_and_bob "$kova"
 
 click_band a 5
 accept_on b
-wait_for 10 logged a "balloon: Connected:|Bob|192.0.2.2" || fail "Ann's conference did not start"
-wait_for 10 logged b "balloon: Connected:|Ann|192.0.2.1" || fail "Bob's conference did not start"
+wait_for 10 logged a "balloon: Connected:|Bob|198.51.100.2" || fail "Ann's conference did not start"
+wait_for 10 logged b "balloon: Connected:|Ann|198.51.100.1" || fail "Bob's conference did not start"
 wait_for 20 logged a "pictures shown: 100" || fail "Ann saw no pictures from Bob"
 wait_for 20 logged b "pictures shown: 100" || fail "Bob saw no pictures from Ann"
 
@@ -50,9 +50,9 @@ grep -E 'kova.receive: Download Rate: [1-9][0-9.]* kbps' "$work/a.log" >/dev/nul
 sleep 12  # twenty seconds of conference in all
 on a xdotool windowfocus --sync "$(on a visible_window "Receiving from Bob" | head -n 1)"
 on a xdotool key Escape
-wait_for 10 logged a 'conference with "192.0.2.2" ending' || fail "Ann's call did not end"
-wait_for 10 logged b 'conference with "192.0.2.1" ending' || fail "Bob's call did not end"
+wait_for 10 logged a 'conference with "198.51.100.2" ending' || fail "Ann's call did not end"
+wait_for 10 logged b 'conference with "198.51.100.1" ending' || fail "Bob's call did not end"
 # Both answer the next presence polls (every 10 s) as free.
-wait_for 25 logged a 'presence of "192.0.2.2" free' || fail "Bob is not free after the call"
-wait_for 25 logged b 'presence of "192.0.2.1" free' || fail "Ann is not free after the call"
+wait_for 25 logged a 'presence of "198.51.100.2" free' || fail "Bob is not free after the call"
+wait_for 25 logged b 'presence of "198.51.100.1" free' || fail "Ann is not free after the call"
 echo "PASS: 20 s conference across two hosts: pictures moving and the sine heard both ways, both free afterwards"

@@ -38,9 +38,9 @@ xdotool type --delay 5 "Bob Miller"
 xdotool key Tab
 xdotool type --delay 5 "bob@example.org"
 xdotool key Tab
-xdotool type --delay 5 "192.0.2.10"
+xdotool type --delay 5 "127.0.0.10"
 xdotool key Return
-has_bob() { grep -q "name=Bob Miller" "$clset" && grep -q "addr=192.0.2.10" "$clset"; }
+has_bob() { grep -q "name=Bob Miller" "$clset" && grep -q "addr=127.0.0.10" "$clset"; }
 wait_for 10 has_bob || fail "the new contact is not in clset.cfg"
 grep -q "count=1" "$clset" || fail "count is not 1"
 stop_kova

@@ -98,8 +98,8 @@ u16_at() {
   od -A n -t u2 -j "$2" -N 2 "$1" | tr -d ' '
 }
 
-# Two hosts of our own: network namespaces joined by a veth pair, 192.0.2.1 and
-# 192.0.2.2 (a documentation range: nothing outside answers to it). Each host
+# Two hosts of our own: network namespaces joined by a veth pair, 198.51.100.1 and
+# 198.51.100.2 (a documentation range: nothing outside answers to it). Each host
 # gets its own X server and home. Needs root.
 start_two_hosts() {
   need ip Xvfb xdotool
@@ -110,8 +110,8 @@ start_two_hosts() {
   ip link add "va$$" type veth peer name "vb$$"
   ip link set "va$$" netns "$ns_a"
   ip link set "vb$$" netns "$ns_b"
-  ip -n "$ns_a" addr add 192.0.2.1/24 dev "va$$"
-  ip -n "$ns_b" addr add 192.0.2.2/24 dev "vb$$"
+  ip -n "$ns_a" addr add 198.51.100.1/24 dev "va$$"
+  ip -n "$ns_b" addr add 198.51.100.2/24 dev "vb$$"
   for ns in "$ns_a" "$ns_b"; do
     ip -n "$ns" link set lo up
   done
@@ -175,7 +175,7 @@ title="KOVA - Open Meeting Room"
 set_up_ann_and_bob() {
   on a bash -c 'printf "[KOVA Video Conference]\r\nName=Ann\r\nEMail=ann@example.org\r\n" > "$XDG_CONFIG_HOME/kova.INI"'
   on b bash -c 'printf "[KOVA Video Conference]\r\nName=Bob\r\nEMail=bob@example.org\r\n" > "$XDG_CONFIG_HOME/kova.INI"'
-  on a bash -c 'mkdir -p "$XDG_CONFIG_HOME/kova" && printf "[main]\r\ncount=1\r\n[0]\r\nname=Bob\r\nmail=bob@example.org\r\naddr=192.0.2.2\r\n" > "$XDG_CONFIG_HOME/kova/clset.cfg"'
+  on a bash -c 'mkdir -p "$XDG_CONFIG_HOME/kova" && printf "[main]\r\ncount=1\r\n[0]\r\nname=Bob\r\nmail=bob@example.org\r\naddr=198.51.100.2\r\n" > "$XDG_CONFIG_HOME/kova/clset.cfg"'
   on a write_settings MJPG
   on b write_settings MJPG
 }

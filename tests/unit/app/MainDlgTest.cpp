@@ -164,7 +164,7 @@ namespace {
 
 TEST_F(MainDlgTest, ContactButtonsFollowSelectionAndConference) {
     writeProfile();
-    CContactStore(dir.path("clset.cfg")).appendEntry("Ann", "ann@x", "192.0.2.1");
+    CContactStore(dir.path("clset.cfg")).appendEntry("Ann", "ann@x", "127.0.0.9");
     CMainDlg dlg(setup(), 65507);
     ASSERT_TRUE(dlg.initialise());
     const QList<int> contactButtons{CMainDlg::ID_EDIT, CMainDlg::ID_DELETE, CMainDlg::ID_CONNECT,
@@ -220,10 +220,10 @@ TEST_F(MainDlgTest, DevicesPropertiesOkStoresTheChoicesAndCancelKeepsThem) {
 
 TEST_F(MainDlgTest, PresenceRepliesReachTheListUnchanged) {
     writeProfile();
-    CContactStore(dir.path("clset.cfg")).appendEntry("Ann", "ann@x", "192.0.2.1");
+    CContactStore(dir.path("clset.cfg")).appendEntry("Ann", "ann@x", "127.0.0.9");
     CMainDlg dlg(setup(), 65507);
     ASSERT_TRUE(dlg.initialise());
-    EXPECT_EQ(sendMessage(&dlg, MSG_PRESENCE_REPLY, 1, contactKey("192.0.2.1")), 0);
+    EXPECT_EQ(sendMessage(&dlg, MSG_PRESENCE_REPLY, 1, contactKey("127.0.0.9")), 0);
     QApplication::processEvents();
     EXPECT_TRUE(dlg.contactList().model().at(0).available);
     EXPECT_EQ(sendMessage(&dlg, MSG_CONTACT_ACTIVATED, QVariant::fromValue<void*>(nullptr), 0), 1);
