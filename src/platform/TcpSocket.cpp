@@ -102,25 +102,15 @@ void TcpSocket::close() {
 }
 
 StreamIo TcpSocket::send(ByteSpan bytes) {
-    StreamIo r;
-    const int fd = fd_.load();
-    if (fd < 0) {
-        r.error = fail(kWsaNotSocket);
-        return r;
-    }
-    ssize_t n;
-    do {
-        n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        r.error = fail(toSocketError(errno));
-        return r;
-    }
-    r.size = static_cast<std::size_t>(n);
-    return r;
+    return io([&](int fd) { return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); });
 }
 
 StreamIo TcpSocket::receive(MutableByteSpan buffer) {
+    return io([&](int fd) { return ::recv(fd, buffer.data(), buffer.size(), 0); });
+}
+
+template <typename Call>
+StreamIo TcpSocket::io(Call call) {
     StreamIo r;
     const int fd = fd_.load();
     if (fd < 0) {
@@ -129,7 +119,7 @@ StreamIo TcpSocket::receive(MutableByteSpan buffer) {
     }
     ssize_t n;
     do {
-        n = ::recv(fd, buffer.data(), buffer.size(), 0);
+        n = call(fd);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         r.error = fail(toSocketError(errno));

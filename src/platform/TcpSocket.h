@@ -51,6 +51,9 @@ signals:
     void readNotification(int pendingError);
 
 private:
+    // One send or receive, retried on interruption, errors mapped.
+    template <typename Call>
+    StreamIo io(Call call);
     void onWritable();
     void onReadable();
     int pendingError() const;

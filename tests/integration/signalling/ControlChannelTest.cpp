@@ -3,6 +3,7 @@
 // waits for an answer on the wire; a later query that must be answered serves as
 // the fence proving that an earlier datagram was read and dropped.
 #include "signalling/ControlChannel.h"
+#include "support/ControlDatagrams.h"
 
 #include <gtest/gtest.h>
 
@@ -21,22 +22,8 @@ using test::DialogWatcher;
 using test::LoopbackPeer;
 using test::RecordingOwner;
 
-std::vector<std::byte> callDatagram(std::uint8_t command, const char16_t* name = u"Bob",
-                                    std::size_t size = CallDatagram::kSize) {
-    CallDatagram d;
-    d.command = command;
-    d.name.setText(name);
-    d.email.setText(u"bob@example.org");
-    const auto full = d.encode();
-    std::vector<std::byte> out(size, std::byte{0});
-    std::copy_n(full.begin(), std::min(size, full.size()), out.begin());
-    return out;
-}
-
-std::vector<std::byte> shortCommand(std::uint8_t command) {
-    const auto s = control::encodeShortCommand(command);
-    return {s.begin(), s.end()};
-}
+using test::callDatagram;
+using test::shortCommand;
 
 CallParameters ourParameters() {
     CallParameters p;

@@ -1,6 +1,7 @@
 // The receive path and the senders without a network: datagrams are fed to the
 // channel directly; its socket stays closed, so every send fails.
 #include "signalling/ControlChannel.h"
+#include "support/ControlDatagrams.h"
 
 #include <gtest/gtest.h>
 
@@ -33,22 +34,8 @@ public:
     QStringList texts;
 };
 
-std::vector<std::byte> callDatagram(std::uint8_t command, const char16_t* name = u"Bob",
-                                    std::size_t size = CallDatagram::kSize) {
-    CallDatagram d;
-    d.command = command;
-    d.name.setText(name);
-    d.email.setText(u"bob@example.org");
-    const auto full = d.encode();
-    std::vector<std::byte> out(size, std::byte{0});
-    std::copy_n(full.begin(), std::min(size, full.size()), out.begin());
-    return out;
-}
-
-std::vector<std::byte> shortCommand(std::uint8_t command) {
-    const auto s = control::encodeShortCommand(command);
-    return {s.begin(), s.end()};
-}
+using test::callDatagram;
+using test::shortCommand;
 
 class ControlChannelUnit : public ::testing::Test {
 protected:
