@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "chat/BackImage.h"
 #include "config/AvSettings.h"
 #include "config/ContactStore.h"
 #include "config/ProfileStore.h"
@@ -144,6 +145,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -153,6 +155,8 @@ private:
     // Building and placing the controls (MainDlgControls.cpp).
     void createControls();
     void layoutControls();
+    void composeBackground();
+    // Where a press moves the window: down to just below the buttons.
     int bandHeight() const;
 
     // The Devices Properties flow and the choice of the video source
@@ -200,6 +204,9 @@ private:
     std::unique_ptr<ContactBook> contacts_;
     CImagetxt* statusPanel_ = nullptr;
     QLabel* programPicture_ = nullptr;
+    CBackImage skin_;
+    // The skin at the window's size; the buttons draw their corners from it.
+    QPixmap background_;
     QWidget* videoArea_ = nullptr;
     CVolumeSlider* speakerSlider_ = nullptr;
     CVolumeSlider* micSlider_ = nullptr;

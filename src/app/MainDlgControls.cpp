@@ -21,14 +21,16 @@ namespace kova {
 
 namespace {
 
-const QColor kBackground(129, 180, 233);
-const QColor kBand(91, 146, 206);
+// Band and body of the skin, and the title written on the band.
+constexpr int kBandPicture = 170;
+constexpr int kBodyPicture = 169;
+const QColor kTitleColour(50, 50, 128);
+const QColor kFrame(0x2D, 0x68, 0xAD);
+// The buttons' pictures are drawn on this colour, which stays see-through.
 const QColor kButtonKey(216, 230, 243);
-const QColor kCloseKey(157, 200, 224);
 
 constexpr int kMargin = 8;
 constexpr int kButtonGap = 4;
-const QColor kSliderBackground(0x6D, 0xA0, 0xD5);
 constexpr QSize kSlider(24, 110);  // until the sliders' pictures load
 constexpr QSize kDefaultVideo(320, 240);
 constexpr int kListWidth = 200;
@@ -55,29 +57,39 @@ constexpr ButtonSpec kButtons[] = {
 }  // namespace
 
 void CMainDlg::createControls() {
+    skin_.LoadBitmaps(kBandPicture, kBodyPicture);
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
+    skin_.SetTitle(windowTitle(), kTitleColour, titleFont);
+
+    // The program picture stands where a title bar has its icon.
     programPicture_ = new QLabel(this);
     programPicture_->setPixmap(picture(172));
-    programPicture_->move(kMargin, kMargin);
     programPicture_->adjustSize();
+    programPicture_->move(kMargin, (skin_.BandHeight() - programPicture_->height()) / 2);
 
-    int x = programPicture_->x() + programPicture_->width() + kMargin;
+    // The tool bar starts just below the band.
+    int x = kMargin;
     for (const ButtonSpec& spec : kButtons) {
         auto* b = new CHoverButton(this);
         b->LoadBitmap(spec.picture, kButtonKey, true);
         b->SetTooltip(tr(spec.tooltip));
+        b->SetParentBackground(&background_, 0);
         if (spec.command == ID_DISCONNECT) {
             b->move(buttons_[ID_CONNECT]->pos());
             b->hide();
         } else {
-            b->move(x, kMargin + 4);
+            b->move(x, skin_.BandHeight() + 1);
             x += b->width() + kButtonGap;
         }
         connect(b, &QAbstractButton::clicked, this, [this, c = spec.command] { onCommand(c); });
         buttons_[spec.command] = b;
     }
     auto* close = new CHoverButton(this);
-    close->LoadBitmap(171, kCloseKey, false);
+    close->LoadBitmap(171, kButtonKey, false);
     close->SetTooltip(tr("Close"));
+    close->SetParentBackground(&background_, 0);
     connect(close, &QAbstractButton::clicked, this, [this] { onCommand(ID_CLOSE); });
     buttons_[ID_CLOSE] = close;
     for (int c : {ID_EDIT, ID_DELETE, ID_CONNECT, ID_CHAT}) {
@@ -104,7 +116,8 @@ void CMainDlg::createControls() {
     speakerSlider_ = new CVolumeSlider(this);
     micSlider_ = new CVolumeSlider(this);
     for (CVolumeSlider* s : {speakerSlider_, micSlider_}) {
-        s->SetBackground(kSliderBackground);
+        // The body shows through around the slider's pictures.
+        s->SetBackground(Qt::transparent);
         s->SetBitmaps(181, s == micSlider_ ? 182 : 183, 184, 185, Qt::black);
         s->Bind(s == micSlider_);
     }
@@ -120,7 +133,7 @@ int CMainDlg::bandHeight() const {
 
 void CMainDlg::layoutControls() {
     MainLayoutInput in;
-    in.bandHeight = bandHeight();
+    in.bandHeight = skin_.BandHeight();
     in.videoArea = videoArea_->geometry();
     in.captureSize = media_ ? media_->captureSize() : kDefaultVideo;
     if (const QScreen* s = screen()) {
@@ -147,15 +160,29 @@ void CMainDlg::layoutControls() {
     setFixedSize(out.client);
 }
 
-void CMainDlg::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), kBackground);
-    QLinearGradient band(0, 0, 0, bandHeight());
-    band.setColorAt(0, kBand.lighter(115));
-    band.setColorAt(1, kBand);
-    painter.fillRect(QRect(0, 0, width(), bandHeight()), band);
-    painter.setPen(kBand.darker(130));
+void CMainDlg::composeBackground() {
+    skin_.Compose(width(), height(), true, devicePixelRatioF());
+    background_ = QPixmap::fromImage(skin_.picture());
+    // A frameless window needs an edge of its own against the desktop.
+    QPainter painter(&background_);
+    painter.setPen(kFrame);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    for (CHoverButton* b : std::as_const(buttons_)) {
+        b->update();
+    }
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    composeBackground();
+    update();
+}
+
+void CMainDlg::paintEvent(QPaintEvent*) {
+    if (background_.size() != size() * devicePixelRatioF()) {
+        composeBackground();  // a screen of another density
+    }
+    QPainter(this).drawPixmap(0, 0, background_);
 }
 
 void CMainDlg::mousePressEvent(QMouseEvent* event) {

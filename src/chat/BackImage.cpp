@@ -17,7 +17,7 @@ bool CBackImage::LoadBitmaps(const QImage& band, const QImage& body) {
 }
 
 bool CBackImage::LoadBitmaps(int bandId, int bodyId) {
-    return LoadBitmaps(kova::picture(bandId).toImage(), kova::picture(bodyId).toImage());
+    return LoadBitmaps(pictureImage(bandId), pictureImage(bodyId));
 }
 
 void CBackImage::SetTitle(const QString& text, const QColor& colour,
@@ -27,40 +27,67 @@ void CBackImage::SetTitle(const QString& text, const QColor& colour,
     font_ = font;
 }
 
-int CBackImage::BandHeight() const {
-    return band_.isNull() ? kDefaultBandHeight : band_.height();
+namespace {
+
+// The logical size of a picture that may carry more device pixels than that.
+QSize logical(const QImage& image) {
+    return image.deviceIndependentSize().toSize();
 }
 
-void CBackImage::Compose(int width, int height, bool split) {
+// A logical rectangle of a picture in its own device pixels, which is what
+// QPainter takes as the source rectangle.
+QRect devicePixels(const QImage& image, const QRect& r) {
+    const qreal ratio = image.devicePixelRatio();
+    return QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio)
+        .toAlignedRect();
+}
+
+}  // namespace
+
+int CBackImage::BandHeight() const {
+    return band_.isNull() ? kDefaultBandHeight : logical(band_).height();
+}
+
+void CBackImage::Compose(int width, int height, bool split, qreal pixelRatio) {
     if (width <= 0 || height <= 0) {
         composed_ = QImage();
         return;
     }
-    composed_ = QImage(width, height, QImage::Format_RGB32);
+    composed_ = QImage(QSize(width, height) * pixelRatio, QImage::Format_RGB32);
+    composed_.setDevicePixelRatio(pixelRatio);
     composed_.fill(Qt::white);
     if (band_.isNull() || body_.isNull()) {
         return;
     }
     QPainter p(&composed_);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const int band = band_.height();
-    const int t = band_.width() / 3;
-    p.drawImage(QPoint(0, 0), band_, QRect(0, 0, t, band));
-    p.drawImage(QRect(t, 0, std::max(0, width - 2 * t), band), band_, QRect(t, 0, t, band));
-    p.drawImage(QPoint(width - t - 2, 0), band_, QRect(2 * t, 0, band_.width() - 2 * t, band));
+    const QSize a = logical(band_);
+    const QSize b = logical(body_);
+    const int band = a.height();
+    const int t = a.width() / 3;
+    auto drawBand = [&](const QRect& to, const QRect& from) {
+        p.drawImage(to, band_, devicePixels(band_, from));
+    };
+    drawBand(QRect(0, 0, t, band), QRect(0, 0, t, band));
+    drawBand(QRect(t, 0, std::max(0, width - 2 * t), band), QRect(t, 0, t, band));
+    drawBand(QRect(width - t - 2, 0, a.width() - 2 * t, band),
+             QRect(2 * t, 0, a.width() - 2 * t, band));
 
+    auto drawBody = [&](const QRect& to, const QRect& from) {
+        p.drawImage(to, body_, devicePixels(body_, from));
+    };
     const int bodyHeight = height - band;
     if (bodyHeight > 0) {
-        if (split && body_.height() > kSplitRows) {
+        if (split && b.height() > kSplitRows) {
             const int rest = bodyHeight - kSplitRows;
-            p.drawImage(QRect(0, band, width, std::min(kSplitRows, bodyHeight)), body_,
-                        QRect(0, 0, body_.width(), kSplitRows));
+            drawBody(QRect(0, band, width, std::min(kSplitRows, bodyHeight)),
+                     QRect(0, 0, b.width(), kSplitRows));
             if (rest > 0) {
-                p.drawImage(QRect(0, band + kSplitRows, width, rest), body_,
-                            QRect(0, kSplitRows, body_.width(), body_.height() - kSplitRows));
+                drawBody(QRect(0, band + kSplitRows, width, rest),
+                         QRect(0, kSplitRows, b.width(), b.height() - kSplitRows));
             }
         } else {
-            p.drawImage(QRect(0, band, width, bodyHeight), body_);
+            drawBody(QRect(0, band, width, bodyHeight), QRect(QPoint(0, 0), b));
         }
     }
 

@@ -25,7 +25,9 @@ public:
     bool LoadBitmaps(int bandId, int bodyId);
     void SetTitle(const QString& text, const QColor& colour,
                   const std::optional<QFont>& font = std::nullopt);
-    void Compose(int width, int height, bool split);
+    // Sizes are in logical pixels; the picture is made with `pixelRatio` device
+    // pixels to each, so the band and body stay sharp on dense screens.
+    void Compose(int width, int height, bool split, qreal pixelRatio = 1.0);
 
     const QImage& picture() const { return composed_; }
     int BandHeight() const;

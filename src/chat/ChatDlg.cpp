@@ -108,9 +108,11 @@ void CChatDlg::createControls() {
     outer->setSpacing(6);
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(picture(kProgramIcon)
-                        .scaled(kCaptionIconSide, kCaptionIconSide, Qt::KeepAspectRatio,
-                                Qt::SmoothTransformation));
+    // scaled() counts the picture's own pixels and keeps its pixel ratio.
+    const QPixmap programIcon = picture(kProgramIcon);
+    icon->setPixmap(programIcon.scaled(
+        QSize(kCaptionIconSide, kCaptionIconSide) * programIcon.devicePixelRatio(),
+        Qt::KeepAspectRatio, Qt::SmoothTransformation));
     icon->setGeometry(6, (kCaptionHeight - kCaptionIconSide) / 2, kCaptionIconSide,
                       kCaptionIconSide);
     controls_[IDC_ICON] = icon;
@@ -118,6 +120,7 @@ void CChatDlg::createControls() {
     auto makeButton = [this](int id, int pictureId, const char* tip, bool focusFrame) {
         auto* b = new CHoverButton(this);
         b->LoadBitmap(pictureId, kButtonKey, focusFrame);
+        b->SetParentBackground(&backBuffer_, 0);
         b->SetTooltip(QString::fromUtf8(tip));
         b->setObjectName(QString::number(id));
         controls_[id] = b;
@@ -234,11 +237,15 @@ void CChatDlg::applyBackground() {
     i.setColor(QPalette::Base, picture ? QColor(Qt::transparent) : kInputColour);
     input_->setPalette(i);
     input_->viewport()->setAutoFillBackground(!picture);
+    composeBackBuffer();
     update();
 }
 
-void CChatDlg::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void CChatDlg::composeBackBuffer() {
+    const qreal ratio = devicePixelRatioF();
+    backBuffer_ = QPixmap(size() * ratio);
+    backBuffer_.setDevicePixelRatio(ratio);
+    QPainter p(&backBuffer_);
     const QRect client = rect();
     const QRect body = client.adjusted(0, kCaptionHeight, 0, 0);
     if (background_.mode == BackgroundMode::ImageFile && !background_.picture.isNull()) {
@@ -249,14 +256,25 @@ void CChatDlg::paintEvent(QPaintEvent*) {
     }
     p.fillRect(QRect(0, 0, width(), kCaptionHeight),
                flashed_ ? kCaptionFlashColour : kCaptionColour);
+    p.setPen(ChatBackground::kFrameColour);
+    p.drawRect(client.adjusted(0, 0, -1, -1));
+    for (CHoverButton* b : findChildren<CHoverButton*>()) {
+        b->update();
+    }
+}
+
+void CChatDlg::paintEvent(QPaintEvent*) {
+    if (backBuffer_.size() != size() * devicePixelRatioF()) {
+        composeBackBuffer();
+    }
+    QPainter p(this);
+    p.drawPixmap(0, 0, backBuffer_);
     p.setPen(Qt::white);
     QFont f = font();
     f.setBold(true);
     p.setFont(f);
     p.drawText(QRect(kCaptionIconSide + 12, 0, width() - 120, kCaptionHeight),
                Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, captionText());
-    p.setPen(ChatBackground::kFrameColour);
-    p.drawRect(client.adjusted(0, 0, -1, -1));
 }
 
 void CChatDlg::changeEvent(QEvent* event) {
@@ -268,6 +286,7 @@ void CChatDlg::changeEvent(QEvent* event) {
 
 void CChatDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    composeBackBuffer();
     // The caption bar is ours: its buttons sit at its right end.
     int right = width() - 4;
     for (int id : {IDC_CLOSE, IDC_MINIMIZE}) {
@@ -433,14 +452,16 @@ void CChatDlg::flashCaption() {
     if (!isActiveWindow()) {
         QApplication::alert(this, kAttentionMs);
     }
-    update(0, 0, width(), kCaptionHeight);
+    composeBackBuffer();
+    update();
 }
 
 void CChatDlg::stopAttention() {
     attention_.stop();
     if (flashed_) {
         flashed_ = false;
-        update(0, 0, width(), kCaptionHeight);
+        composeBackBuffer();
+        update();
     }
 }
 

@@ -107,6 +107,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void composeBackBuffer();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -128,6 +129,9 @@ private:
     IBalloonReporter* balloons_;
     CharFormat chatFormat_;
     ChatBackground background_;
+    // What lies under the controls: body, caption bar and frame. The skinned
+    // buttons draw their corners from it.
+    QPixmap backBuffer_;
     FileOffer offerFile_;
 
     CChatHistory* history_ = nullptr;

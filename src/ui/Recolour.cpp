@@ -54,6 +54,9 @@ bool recolourBackground(QImage& image, const QColor& key) {
         }
         case 32: {
             const quint32 background = *reinterpret_cast<const quint32*>(image.constScanLine(0));
+            if (image.hasAlphaChannel() && qAlpha(background) == 0) {
+                return true;  // already see-through: a key colour would only cover that
+            }
             QImage probe(1, 1, image.format());
             probe.setPixelColor(0, 0, key);
             replaceAll<quint32>(image, background,

@@ -70,13 +70,21 @@ CRecDlg::CRecDlg(const QString& peerName, const Services& services)
         pal.setColor(QPalette::WindowText, Qt::white);
         l->setPalette(pal);
     }
+    titleSkin_.LoadBitmaps(kBandPicture, kBodyPicture);
+    QFont bold = font();
+    bold.setBold(true);
+    titleSkin_.SetTitle(caption_, kTitleColour, bold);
+    titleHeight_ = titleSkin_.BandHeight();
+
     disconnect_ = new CHoverButton(this);
-    disconnect_->LoadBitmap(171, QColor(0x9D, 0xC8, 0xE0), false);
+    disconnect_->LoadBitmap(171, kDisconnectKey, false);
     disconnect_->SetTooltip(tr("Disconnect"));
+    disconnect_->SetParentBackground(&titleImage_, 0);
     connect(disconnect_, &QAbstractButton::clicked, this, [this] { onCommand(ID_DISCONNECT); });
+    // The program picture stands at the strip's left, before the caption.
     logo_ = new CPictureStatic(this);
     logo_->SetBitmap(172, QColor(0xB1, 0xD4, 0xE9));
-    logo_->hide();
+    logo_->move(borderUnit(), std::max(0, (titleHeight_ - logo_->height()) / 2));
 }
 
 CRecDlg::~CRecDlg() {
@@ -366,7 +374,8 @@ void CRecDlg::enterFullScreen() {
     view_->SetZoom(0);
     for (QWidget* w : {static_cast<QWidget*>(videoLabel_), static_cast<QWidget*>(audioLabel_),
                        static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_),
-                       static_cast<QWidget*>(videoLevel_), static_cast<QWidget*>(audioLevel_)}) {
+                       static_cast<QWidget*>(videoLevel_), static_cast<QWidget*>(audioLevel_),
+                       static_cast<QWidget*>(logo_)}) {
         w->hide();
     }
     savedPicture_ = view_->geometry();
@@ -382,7 +391,8 @@ void CRecDlg::leaveFullScreen() {
     fullScreen_ = false;
     for (QWidget* w : {static_cast<QWidget*>(videoLabel_), static_cast<QWidget*>(audioLabel_),
                        static_cast<QWidget*>(rate_), static_cast<QWidget*>(disconnect_),
-                       static_cast<QWidget*>(videoLevel_), static_cast<QWidget*>(audioLevel_)}) {
+                       static_cast<QWidget*>(videoLevel_), static_cast<QWidget*>(audioLevel_),
+                       static_cast<QWidget*>(logo_)}) {
         w->show();
     }
     setGeometry(savedWindow_);
@@ -418,21 +428,21 @@ void CRecDlg::closeEvent(QCloseEvent* event) {
     QApplication::restoreOverrideCursor();
 }
 
+void CRecDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    titleSkin_.Compose(width(), titleHeight_, false, devicePixelRatioF());
+    titleImage_ = QPixmap::fromImage(titleSkin_.picture());
+    update();
+}
+
 void CRecDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     painter.setPen(kFrame);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    QLinearGradient title(0, 0, 0, titleHeight_);
-    title.setColorAt(0, QColor(0x5C, 0x9B, 0xE0));
-    title.setColorAt(1, QColor(0x2D, 0x68, 0xAD));
-    painter.fillRect(QRect(0, 0, width(), titleHeight_), title);
-    painter.setPen(Qt::white);
-    QFont bold = font();
-    bold.setBold(true);
-    painter.setFont(bold);
-    painter.drawText(QRect(8, 0, width() - 16, titleHeight_), Qt::AlignVCenter | Qt::AlignLeft,
-                     caption_);
+    if (!fullScreen_) {
+        painter.drawPixmap(0, 0, titleImage_);
+    }
 }
 
 void CRecDlg::mousePressEvent(QMouseEvent* event) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "chat/BackImage.h"
 #include "common/ByteIo.h"
 #include "signalling/ControlDatagram.h"
 
@@ -50,6 +51,11 @@ public:
     static constexpr int kLevelPicture = 166;
     static inline const QColor kBackground{0x81, 0xB4, 0xE9};
     static inline const QColor kFrame{0xD8, 0xE6, 0xF3};
+    // The title strip is the main window's band, caption and all.
+    static constexpr int kBandPicture = 170;
+    static constexpr int kBodyPicture = 169;
+    static inline const QColor kTitleColour{50, 50, 128};
+    static inline const QColor kDisconnectKey{0x9D, 0xC8, 0xE0};
 
     struct Services {
         IVideoCodecProvider* videoCodecs = nullptr;
@@ -99,6 +105,7 @@ protected:
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -138,7 +145,10 @@ private:
     qint64 lastFrameMs_ = 0;
     CHoverButton* disconnect_ = nullptr;
     CPictureStatic* logo_ = nullptr;
-    int titleHeight_ = 26;
+    // The title strip: the skin's band with the caption, at the window's width.
+    CBackImage titleSkin_;
+    QPixmap titleImage_;
+    int titleHeight_ = CBackImage::kDefaultBandHeight;
 
     std::uint64_t bytes_ = 0;
     std::uint64_t pictures_ = 0;

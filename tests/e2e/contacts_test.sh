@@ -24,13 +24,13 @@ stop_kova() {
 }
 
 # Places inside the window, from its fixed layout: the New button is the
-# second of the band, the first contact row sits below the list's header.
+# second of the tool bar, the first contact row sits below the list's header.
 click_at() {
   xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1
 }
 
 start_kova
-click_at 132 32
+click_at 72 61
 wait_for 10 visible_window "Contact Data" || fail "New did not open Contact Data"
 xdotool windowfocus --sync "$(visible_window "Contact Data" | head -n 1)"
 sleep 0.3  # the dialog puts its focus on the first field once it is mapped
@@ -47,7 +47,7 @@ stop_kova
 
 start_kova
 grep -q "name=Bob Miller" "$clset" || fail "the contact is gone after a restart"
-click_at 108 105
+click_at 108 133
 sleep 0.3
 xdotool key Delete
 question() { [ "$(visible_window "$title" | wc -l)" -ge 2 ]; }

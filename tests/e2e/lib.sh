@@ -24,7 +24,7 @@ start_session() {
   export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
-  exec {xvfb_fd}< <(setsid Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+  exec {xvfb_fd}< <(setsid Xvfb -displayfd 1 -screen 0 ${KOVA_SCREEN:-1280x800}x24 -nolisten tcp 2>/dev/null)
   xvfb_pid=$!
   local display
   read -r -t 20 display <&"$xvfb_fd" || skip "Xvfb did not start"
@@ -122,7 +122,7 @@ start_two_hosts() {
     mkdir -p "$work/$side/home/.config" "$work/$side/run"
     chmod 700 "$work/$side/run"
     local fd display
-    exec {fd}< <(setsid Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+    exec {fd}< <(setsid Xvfb -displayfd 1 -screen 0 ${KOVA_SCREEN:-1280x800}x24 -nolisten tcp 2>/dev/null)
     eval "xvfb_pid_$side=\$!"
     read -r -t 20 display <&"$fd" || skip "Xvfb did not start"
     eval "display_$side=:$display"
@@ -187,12 +187,21 @@ start_ann_and_bob() {
   on b wait_for 20 visible_window "$title" || fail "Bob's window did not show"
 }
 
-# click_band SIDE N: clicks the N-th button of the main window's band (1-based).
+# band_button_centre N: BX, BY = the centre of the main window's N-th button
+# (1-based, Profile first) inside the window, at QT_SCALE_FACTOR.
+band_button_centre() {
+  local s=${QT_SCALE_FACTOR:-1}
+  BX=$(((28 + 44 * ($1 - 1)) * s))
+  BY=$((61 * s))
+}
+
+# click_band SIDE N: clicks the N-th button of the main window's band.
 click_band() {
   eval "$(on "$1" xdotool getwindowgeometry --shell "$(on "$1" visible_window "$title" | head -n 1)")"
+  band_button_centre "$2"
   # --sync waits for the pointer to move: start from elsewhere.
   on "$1" xdotool mousemove 0 0
-  on "$1" xdotool mousemove --sync $((X + 68 + 44 * ($2 - 1) + 20)) $((Y + 32)) click 1
+  on "$1" xdotool mousemove --sync $((X + BX)) $((Y + BY)) click 1
 }
 
 # accept_on SIDE: answers the newest question of that side (it carries the main

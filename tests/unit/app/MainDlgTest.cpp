@@ -184,6 +184,35 @@ TEST_F(MainDlgTest, ContactButtonsFollowSelectionAndConference) {
     EXPECT_FALSE(dlg.button(CMainDlg::ID_DISCONNECT)->isVisible());
 }
 
+TEST_F(MainDlgTest, ToolBarSitsBelowTheTitleBandAndTheSkinShowsThroughButtonCorners) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    const int band = 40;  // the band picture's height
+    for (int c : {CMainDlg::ID_PROFILE, CMainDlg::ID_NEW, CMainDlg::ID_EDIT, CMainDlg::ID_DELETE,
+                  CMainDlg::ID_CONNECT, CMainDlg::ID_DISCONNECT, CMainDlg::ID_CHAT,
+                  CMainDlg::ID_PROPERTIES, CMainDlg::ID_HELP}) {
+        EXPECT_EQ(dlg.button(c)->y(), band + 1) << c;
+    }
+    const QRect close = dlg.button(CMainDlg::ID_CLOSE)->geometry();
+    EXPECT_LT(close.bottom(), band);
+    EXPECT_EQ(close.right(), dlg.width() - 1 - close.top());
+
+    const QImage shot = dlg.grab().toImage();
+    // A button's corner is the body beside it, not the colour it was drawn on.
+    const QPoint corner = dlg.button(CMainDlg::ID_NEW)->geometry().topLeft();
+    EXPECT_EQ(shot.pixelColor(corner), shot.pixelColor(corner - QPoint(2, 0)));
+    EXPECT_NE(shot.pixelColor(corner), QColor(216, 230, 243));
+    // The title is written in the band.
+    int titlePixels = 0;
+    for (int x = band + 10; x < band + 150; ++x) {
+        for (int y = 5; y < band - 5; ++y) {
+            titlePixels += shot.pixelColor(x, y).blue() < 160 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(titlePixels, 100);
+}
+
 TEST_F(MainDlgTest, StatusPanelWithoutCameraShowsTheDefaultCall) {
     writeProfile();
     CMainDlg dlg(setup(), 65507);

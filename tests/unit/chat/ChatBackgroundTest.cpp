@@ -114,6 +114,24 @@ TEST(BackImage, BandBodyAndTitle) {
     EXPECT_EQ(p.pixelColor(200, 30 + 67 + 100), QColor(Qt::yellow)) << "rest stretched";
     image.Compose(400, 300, false);
     EXPECT_EQ(image.picture().pixelColor(200, 30 + 80), QColor(Qt::blue));
+
+    // Pictures for a dense screen: the same layout in logical pixels, twice the
+    // device pixels, and the band's thirds cut from the right device columns.
+    QImage band2 = band.scaled(180, 60);
+    band2.setDevicePixelRatio(2);
+    QImage body2 = body.scaled(20, 200);
+    body2.setDevicePixelRatio(2);
+    ASSERT_TRUE(image.LoadBitmaps(band2, body2));
+    EXPECT_EQ(image.BandHeight(), 30);
+    image.Compose(400, 300, true, 2);
+    const QImage& dense = image.picture();
+    ASSERT_EQ(dense.size(), QSize(800, 600));
+    EXPECT_EQ(dense.devicePixelRatio(), 2);
+    EXPECT_EQ(dense.pixelColor(10, 10), QColor(Qt::red));
+    EXPECT_EQ(dense.pixelColor(400, 10), QColor(Qt::green));
+    EXPECT_EQ(dense.pixelColor(790, 10), QColor(Qt::red));
+    EXPECT_EQ(dense.pixelColor(400, 2 * (30 + 30)), QColor(Qt::blue));
+    EXPECT_EQ(dense.pixelColor(400, 2 * (30 + 67 + 100)), QColor(Qt::yellow));
 }
 
 }  // namespace
