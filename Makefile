@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench fuzz soak asan format clean
+.PHONY: all deps configure build run test bench fuzz soak asan format clean screenshots
 
 all: build
 
@@ -43,6 +43,10 @@ fuzz: deps
 SOAK_SECONDS ?= 600
 soak: build
 	@SOAK_SECONDS=$(SOAK_SECONDS) bash scripts/soak.sh $(BUILD)
+
+# The skinned windows at 100 % and 200 % in $(BUILD)/screenshots (root needed).
+screenshots: build
+	@for scale in 1 2; do bash scripts/screenshots.sh $(BUILD) $$scale $(BUILD)/screenshots || exit 1; done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -35,10 +35,9 @@ draw_all() {
   tmp=$(mktemp -d)
 
   # 153: the program icon, a camera on a blue tile (also the tray's).
-  convert -size "$(sz 64 64)" xc:none \
-    \( -size "$(sz 64 64)" gradient:"$light"-"$navy" \) \
+  convert -size "$(sz 64 64)" gradient:"$light"-"$navy" \
     \( -size "$(sz 64 64)" xc:black -fill white -draw "$sc roundrectangle 2,2 61,61 12,12" \) \
-    -compose CopyOpacity -composite -compose Over \
+    -alpha off -compose CopyOpacity -composite -compose Over \
     -fill white -draw "$sc roundrectangle 10,20 40,46 5,5" \
     -draw "$sc polygon 40,28 54,20 54,46 40,38" \
     -fill "$navy" -draw "$sc circle 25,33 25,27" \
