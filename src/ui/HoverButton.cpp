@@ -19,7 +19,7 @@ bool CHoverButton::LoadBitmap(int pictureId, const QColor& keyColour, bool focus
 }
 
 bool CHoverButton::LoadBitmap(QImage strip, const QColor& keyColour, bool focusFrame) {
-    if (strip.isNull() || strip.width() < kFrames) {
+    if (strip.isNull() || logicalSize(strip).width() < kFrames) {
         return false;
     }
     recolourBackground(strip, keyColour);
@@ -27,7 +27,8 @@ bool CHoverButton::LoadBitmap(QImage strip, const QColor& keyColour, bool focusF
     plain_ = QPixmap::fromImage(strip);
     keyed_ = plain_;
     keyed_.setMask(keyed_.createMaskFromColor(keyColour, Qt::MaskInColor));
-    frameSize_ = QSize(strip.width() / kFrames, strip.height());
+    frameSize_ = QSize(logicalSize(strip).width() / kFrames, logicalSize(strip).height());
+    sourceFrame_ = QSize(strip.width() / kFrames, strip.height());
     focusFrame_ = focusFrame;
     setFocusPolicy(focusFrame ? Qt::StrongFocus : Qt::NoFocus);
     resize(frameSize_);
@@ -70,7 +71,9 @@ void CHoverButton::paintEvent(QPaintEvent*) {
     const bool overBackground = parentBackground_ != nullptr && parentWidget() != nullptr;
     if (overBackground) {
         const QPoint at = mapTo(parentWidget(), QPoint(0, 0)) - QPoint(0, backgroundOffset_);
-        painter.drawPixmap(QPoint(0, 0), *parentBackground_, QRect(at, frameSize_));
+        painter.drawPixmap(
+            QRectF(QPoint(0, 0), frameSize_), *parentBackground_,
+            sourceRect(QRect(at, frameSize_), parentBackground_->devicePixelRatio()));
     }
     const Frame f = frame();
     if (f == Pressed) {
@@ -79,7 +82,7 @@ void CHoverButton::paintEvent(QPaintEvent*) {
     // The disabled frame is always drawn whole.
     const QPixmap& strip = overBackground && f != Disabled ? keyed_ : plain_;
     painter.drawPixmap(QRect(QPoint(0, 0), size()), strip,
-                       QRect(QPoint(f * frameSize_.width(), 0), frameSize_));
+                       QRect(QPoint(f * sourceFrame_.width(), 0), sourceFrame_));
     if (!text().isEmpty()) {
         // Light text on the coloured frames, the skin's blue on the light hover
         // frame; the strip's symbol keeps the left end.

@@ -39,8 +39,9 @@ protected:
 
 private:
     QPixmap plain_;
-    QPixmap keyed_;  // the key colour see-through
-    QSize frameSize_;
+    QPixmap keyed_;      // the key colour see-through
+    QSize frameSize_;    // logical
+    QSize sourceFrame_;  // in the strip's own pixels
     QColor key_;
     bool focusFrame_ = true;
     bool hovered_ = false;

@@ -20,9 +20,13 @@ bool CPictureStatic::SetBitmap(QImage image, const QColor& keyColour) {
     }
     recolourBackground(image, keyColour);
     picture_ = QPixmap::fromImage(image);
-    resize(picture_.size());
+    resize(logicalSize(picture_));
     update();
     return true;
+}
+
+QSize CPictureStatic::sizeHint() const {
+    return logicalSize(picture_);
 }
 
 void CPictureStatic::paintEvent(QPaintEvent*) {

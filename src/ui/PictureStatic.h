@@ -13,7 +13,7 @@ public:
 
     bool SetBitmap(int pictureId, const QColor& keyColour);
     bool SetBitmap(QImage image, const QColor& keyColour);
-    QSize sizeHint() const override { return picture_.size(); }
+    QSize sizeHint() const override;
     const QPixmap& pixmap() const { return picture_; }
 
 protected:

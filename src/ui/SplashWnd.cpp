@@ -2,10 +2,33 @@
 
 #include <QBitmap>
 #include <QPainter>
+#include <QtMath>
 
 #include "ui/Pictures.h"
 
 namespace kova {
+
+namespace {
+
+// The window's drawn part in its own logical pixels. A window pixel over several
+// picture pixels stays when any of them is drawn, so the edge is never cut.
+QRegion drawnRegion(const QPixmap& picture, const QColor& key) {
+    const QRegion drawn(
+        QBitmap::fromImage(picture.toImage().createMaskFromColor(key.rgb(), Qt::MaskInColor)));
+    const qreal ratio = picture.devicePixelRatio();
+    if (ratio == 1.0) {
+        return drawn;
+    }
+    QRegion logical;
+    for (const QRect& r : drawn) {
+        const QPoint from(qFloor(r.left() / ratio), qFloor(r.top() / ratio));
+        const QPoint to(qCeil((r.right() + 1) / ratio), qCeil((r.bottom() + 1) / ratio));
+        logical += QRect(from, to - QPoint(1, 1));
+    }
+    return logical;
+}
+
+}  // namespace
 
 CSplashWnd::CSplashWnd(Qt::WindowFlags extraFlags)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | extraFlags) {
@@ -23,7 +46,7 @@ bool CSplashWnd::SetPicture(const QPixmap& picture) {
         return false;
     }
     picture_ = picture;
-    setFixedSize(picture_.size());
+    setFixedSize(logicalSize(picture_));
     applyColourKey();
     return true;
 }
@@ -38,8 +61,7 @@ void CSplashWnd::applyColourKey() {
         clearMask();
         return;
     }
-    setMask(QBitmap::fromImage(
-        picture_.toImage().createMaskFromColor(colourFromBgr(colourKey_).rgb(), Qt::MaskInColor)));
+    setMask(drawnRegion(picture_, colourFromBgr(colourKey_)));
 }
 
 void CSplashWnd::Close() {

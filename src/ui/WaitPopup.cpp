@@ -34,7 +34,8 @@ void CWaitPopup::ClearProgress() {
     // the mask is made from.
     if (!picture_.isNull() && colourKey_ != 0) {
         QPainter painter(&picture_);
-        painter.fillRect(QRect(0, 0, kBarAreaWidth, picture_.height()), colourFromBgr(colourKey_));
+        painter.fillRect(QRect(0, 0, kBarAreaWidth, logicalSize(picture_).height()),
+                         colourFromBgr(colourKey_));
         painter.end();
         applyColourKey();
     }
@@ -116,8 +117,9 @@ void CWaitPopup::Paint(QPainter& painter) {
     if (showProgress_) {
         const int p = progress_;
         if (p > 0 && !bar_.isNull()) {
-            painter.drawPixmap(QRect(kBarOrigin, QSize(p, kBarHeight)), bar_,
-                               QRect(0, 0, 1, bar_.height()));
+            painter.drawPixmap(
+                QRectF(kBarOrigin, QSize(p, kBarHeight)), bar_,
+                sourceRect(QRect(0, 0, 1, logicalSize(bar_).height()), bar_.devicePixelRatio()));
         }
     } else {
         painter.fillRect(QRect(0, 0, kBarAreaWidth, height()), colourFromBgr(colourKey_));
