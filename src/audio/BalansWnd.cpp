@@ -12,14 +12,18 @@ CBalansWnd::CBalansWnd(QWidget* parent) : QWidget(parent) {
 }
 
 bool CBalansWnd::SetBitmap(int pictureId, int maximum) {
-    bitmap_ = pictureImage(pictureId);
+    return SetBitmap(pictureImage(pictureId), maximum);
+}
+
+bool CBalansWnd::SetBitmap(const QImage& picture, int maximum) {
+    bitmap_ = picture;
     maximum_ = maximum;
     value_ = 0;
-    if (bitmap_.isNull() || bitmap_.width() < 2) {
+    if (bitmap_.isNull() || logicalSize(bitmap_).width() < 2) {
         bitmap_ = QImage();
         return false;
     }
-    resize(width(), bitmap_.height());
+    resize(width(), logicalSize(bitmap_).height());
     update();
     return true;
 }
@@ -50,8 +54,10 @@ void CBalansWnd::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int x = filledWidth();
     const int h = height();
-    p.drawImage(QRect(0, 0, x, h), bitmap_, QRect(0, 0, 1, bitmap_.height()));
-    p.drawImage(QRect(x, 0, width() - x, h), bitmap_, QRect(1, 0, 1, bitmap_.height()));
+    const int rows = logicalSize(bitmap_).height();
+    const qreal ratio = bitmap_.devicePixelRatio();
+    p.drawImage(QRectF(0, 0, x, h), bitmap_, sourceRect(QRect(0, 0, 1, rows), ratio));
+    p.drawImage(QRectF(x, 0, width() - x, h), bitmap_, sourceRect(QRect(1, 0, 1, rows), ratio));
 }
 
 }  // namespace kova

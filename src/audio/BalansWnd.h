@@ -16,6 +16,7 @@ public:
 
     // Takes the picture's height; the value starts at 0.
     bool SetBitmap(int pictureId, int maximum);
+    bool SetBitmap(const QImage& picture, int maximum);
     void SetValue(int value);
     int maximum() const { return maximum_; }
     int value() const { return value_; }

@@ -41,28 +41,34 @@ CVolumeSlider::CVolumeSlider(QWidget* parent, std::unique_ptr<IMixerDevice> devi
 
 bool CVolumeSlider::SetBitmaps(int track, int topPart, int thumb, int pressedThumb,
                                const QColor& transparent) {
-    const QImage trackImage = pictureImage(track);
-    const QImage topImage = pictureImage(topPart);
-    const QImage thumbImage = pictureImage(thumb);
-    const QImage pressedImage = pictureImage(pressedThumb);
-    if (trackImage.isNull() || topImage.isNull() || thumbImage.isNull() || pressedImage.isNull()) {
+    return SetBitmaps(pictureImage(track), pictureImage(topPart), pictureImage(thumb),
+                      pictureImage(pressedThumb), transparent);
+}
+
+bool CVolumeSlider::SetBitmaps(const QImage& track, const QImage& topPart, const QImage& thumb,
+                               const QImage& pressedThumb, const QColor& transparent) {
+    if (track.isNull() || topPart.isNull() || thumb.isNull() || pressedThumb.isNull()) {
         return false;
     }
-    topHeight_ = topImage.height();
-    bottomHeight_ = trackImage.height();
-    width_ = std::max(topImage.width(), trackImage.width());
-    QImage whole(width_, topHeight_ + bottomHeight_, QImage::Format_ARGB32);
+    topHeight_ = logicalSize(topPart).height();
+    bottomHeight_ = logicalSize(track).height();
+    width_ = std::max(logicalSize(topPart).width(), logicalSize(track).width());
+    // Composed at the finer of the two pictures; the other is enlarged pixel by
+    // pixel, which keeps its key colour exact.
+    const qreal ratio = std::max(topPart.devicePixelRatio(), track.devicePixelRatio());
+    QImage whole(QSize(width_, topHeight_ + bottomHeight_) * ratio, QImage::Format_ARGB32);
+    whole.setDevicePixelRatio(ratio);
     whole.fill(transparent);
     {
         QPainter p(&whole);
-        p.drawImage(0, 0, topImage);
-        p.drawImage(0, topHeight_, trackImage);
+        p.drawImage(0, 0, topPart);
+        p.drawImage(0, topHeight_, track);
     }
     track_ = keyedOut(whole, transparent);
-    thumb_ = keyedOut(thumbImage, transparent);
-    pressedThumb_ = keyedOut(pressedImage, transparent);
-    thumbWidth_ = thumbImage.width();
-    thumbHeight_ = thumbImage.height();
+    thumb_ = keyedOut(thumb, transparent);
+    pressedThumb_ = keyedOut(pressedThumb, transparent);
+    thumbWidth_ = logicalSize(thumb).width();
+    thumbHeight_ = logicalSize(thumb).height();
     resize(width_, topHeight_ + bottomHeight_);
     update();
     return true;

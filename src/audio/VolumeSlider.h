@@ -4,6 +4,7 @@
 // move it quietly; the mixer hears of them when the focus leaves.
 
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
@@ -20,6 +21,8 @@ public:
 
     // Picture ids; pixels of the transparent colour are left out.
     bool SetBitmaps(int track, int topPart, int thumb, int pressedThumb, const QColor& transparent);
+    bool SetBitmaps(const QImage& track, const QImage& topPart, const QImage& thumb,
+                    const QImage& pressedThumb, const QColor& transparent);
     void SetBackground(const QColor& colour);
     void Bind(bool microphone);
     // A fifth of the range up or down, as the peer asks.
@@ -61,6 +64,7 @@ private:
     QPixmap thumb_;
     QPixmap pressedThumb_;
     QColor background_;
+    // Sizes in logical pixels.
     int thumbWidth_ = 0;
     int thumbHeight_ = 0;
     int topHeight_ = 0;

@@ -35,19 +35,24 @@ QPixmap CImagetxt::compose(const QPixmap& picture, int w, int h) {
     if (picture.isNull() || w <= 0 || h <= 0) {
         return {};
     }
-    const double scale = std::max(double(picture.width()) / w, double(picture.height()) / h);
+    const QSize size = logicalSize(picture);
+    const qreal ratio = picture.devicePixelRatio();
+    const double scale = std::max(double(size.width()) / w, double(size.height()) / h);
     const int f = static_cast<int>(kFixedColumns * scale);
     // Composed as an image: painting into a pixmap depends on the window system.
-    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage out(QSize(w, h) * ratio, QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(ratio);
     out.fill(Qt::transparent);
     QPainter painter(&out);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const int fixed = std::min(kFixedColumns, picture.width());
-    painter.drawPixmap(QRect(0, 0, f, h), picture, QRect(0, 0, fixed, picture.height()));
-    if (picture.width() > kFixedColumns) {
+    const int fixed = std::min(kFixedColumns, size.width());
+    painter.drawPixmap(QRectF(0, 0, f, h), picture,
+                       sourceRect(QRect(0, 0, fixed, size.height()), ratio));
+    if (size.width() > kFixedColumns) {
         painter.drawPixmap(
-            QRect(f, 0, w, h), picture,
-            QRect(kFixedColumns, 0, picture.width() - kFixedColumns, picture.height()));
+            QRectF(f, 0, w, h), picture,
+            sourceRect(QRect(kFixedColumns, 0, size.width() - kFixedColumns, size.height()),
+                       ratio));
     }
     painter.end();
     return QPixmap::fromImage(out);

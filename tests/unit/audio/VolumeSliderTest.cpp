@@ -8,6 +8,7 @@
 #include "audio/BalansWnd.h"
 #include "audio/VolumeSlider.h"
 #include "ui/Pictures.h"
+#include "unit/ui/TwinPictures.h"
 
 namespace kova {
 namespace {
@@ -129,6 +130,55 @@ TEST(BalansWnd, FillFollowsValueOverMaximum) {
     }
     bar.SetValue(20);
     EXPECT_EQ(bar.filledWidth(), 48);
+}
+
+TEST(VolumeSlider, LargePicturesKeepTheLayoutOfTheirTwinsAndTheirOwnDetail) {
+    const QImage track = pictureImage(181, 1.0), top = pictureImage(183, 1.0),
+                 thumb = pictureImage(184, 1.0), pressed = pictureImage(185, 1.0);
+    MixerState normalMixer, largeMixer;
+    normalMixer.volume = largeMixer.volume = 20000;
+    CVolumeSlider normal(nullptr, std::make_unique<FakeMixer>(normalMixer));
+    CVolumeSlider large(nullptr, std::make_unique<FakeMixer>(largeMixer));
+    ASSERT_TRUE(normal.SetBitmaps(track, top, thumb, pressed, Qt::black));
+    // One device pixel of the track that a doubled picture cannot have.
+    QImage largeTrack = test::twice(track).convertToFormat(QImage::Format_ARGB32);
+    const QPoint detail(11, 2 * logicalSize(top).height() + 1);
+    const QRgb detailColour = qRgb(1, 2, 3);
+    largeTrack.setPixel(detail - QPoint(0, 2 * logicalSize(top).height()), detailColour);
+    ASSERT_TRUE(large.SetBitmaps(largeTrack, test::twice(top), test::twice(thumb),
+                                 test::twice(pressed), Qt::black));
+    normal.Bind(false);
+    large.Bind(false);
+
+    ASSERT_EQ(large.size(), QSize(24, 110));
+    EXPECT_EQ(large.thumbTop(), normal.thumbTop());
+    for (int y : {0, 30, 105}) {
+        EXPECT_EQ(large.positionFromY(y), normal.positionFromY(y)) << y;
+    }
+    QImage shown = test::renderAtTwice(large);
+    const QImage twin = test::renderAtTwice(normal);
+    EXPECT_EQ(shown.pixel(detail), detailColour);
+    shown.setPixel(detail, twin.pixel(detail));
+    EXPECT_EQ(shown, twin);
+}
+
+TEST(BalansWnd, LargePictureKeepsItsHeightAndFillsFromItsLogicalColumns) {
+    QImage bitmap(2, 6, QImage::Format_RGB32);
+    for (int y = 0; y < 6; ++y) {
+        bitmap.setPixelColor(0, y, Qt::green);
+        bitmap.setPixelColor(1, y, Qt::gray);
+    }
+    CBalansWnd bar;
+    bar.resize(100, 10);
+    ASSERT_TRUE(bar.SetBitmap(test::twice(bitmap), 10));
+    EXPECT_EQ(bar.height(), 6);
+    bar.SetValue(5);
+    const QImage shown = test::renderAtTwice(bar);
+    EXPECT_EQ(shown.pixelColor(99, 5), QColor(Qt::green));
+    EXPECT_EQ(shown.pixelColor(100, 5), QColor(Qt::gray));
+    EXPECT_EQ(shown.pixelColor(199, 11), QColor(Qt::gray));
+    EXPECT_FALSE(bar.SetBitmap(test::twice(QImage(1, 6, QImage::Format_RGB32)), 10))
+        << "one logical column is no bar";
 }
 
 }  // namespace

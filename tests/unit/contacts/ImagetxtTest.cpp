@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+#include "unit/ui/TwinPictures.h"
+
 namespace kova {
 namespace {
 
@@ -18,6 +20,40 @@ TEST(Imagetxt, PictureAsLargeAsThePanelKeepsItsFirst130Columns) {
     for (int x : {0, 64, 129}) {
         EXPECT_EQ(out.pixel(x, 20), source.pixel(x, 20)) << x;
     }
+}
+
+TEST(Imagetxt, LargePictureKeepsItsFirst130LogicalColumnsAtFullResolution) {
+    QImage source(600, 80, QImage::Format_RGB32);
+    for (int x = 0; x < 600; ++x) {
+        for (int y = 0; y < 80; ++y) {
+            source.setPixel(x, y, qRgb(x % 256, x / 256 * 100, y));
+        }
+    }
+    source.setDevicePixelRatio(2);
+    const QPixmap out = CImagetxt::compose(QPixmap::fromImage(source), 300, 40);
+    EXPECT_EQ(out.deviceIndependentSize(), QSizeF(300, 40));
+    const QImage shown = out.toImage();
+    for (int x : {0, 1, 129, 258, 259}) {
+        EXPECT_EQ(shown.pixel(x, 41), source.pixel(x, 41)) << x;
+    }
+}
+
+TEST(Imagetxt, LargePictureSplitsWhereItsTwinDoes) {
+    QImage source(300, 40, QImage::Format_RGB32);
+    source.fill(Qt::blue);
+    for (int x = 0; x < CImagetxt::kFixedColumns; ++x) {
+        for (int y = 0; y < 40; ++y) {
+            source.setPixelColor(x, y, Qt::green);
+        }
+    }
+    // Twice the picture's size: the fixed columns take 65 of the panel's.
+    const QImage normal = CImagetxt::compose(QPixmap::fromImage(source), 600, 80).toImage();
+    const QImage large =
+        CImagetxt::compose(QPixmap::fromImage(test::twice(source)), 600, 80).toImage();
+    EXPECT_EQ(normal.pixelColor(60, 40), QColor(Qt::green));
+    EXPECT_EQ(normal.pixelColor(70, 40), QColor(Qt::blue));
+    EXPECT_EQ(large.pixelColor(120, 80), QColor(Qt::green));
+    EXPECT_EQ(large.pixelColor(140, 80), QColor(Qt::blue));
 }
 
 TEST(Imagetxt, HeightIsFiveLines) {
