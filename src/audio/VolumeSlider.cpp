@@ -76,6 +76,8 @@ bool CVolumeSlider::SetBitmaps(const QImage& track, const QImage& topPart, const
 
 void CVolumeSlider::SetBackground(const QColor& colour) {
     background_ = colour;
+    // A see-through background needs the parent painted under the slider.
+    setAttribute(Qt::WA_OpaquePaintEvent, colour.alpha() == 255);
     update();
 }
 
