@@ -195,10 +195,11 @@ draw_all() {
     "PNG24:$(name 170)"
 
   # 169: the body. Its first 67 rows (the tool bar under the band) keep their
-  # height: a light bar, a rule below the buttons, then the body's top colour;
-  # the rows below are stretched over the rest of the window.
+  # height: a bar in the buttons' own background colour (a disabled button
+  # is drawn whole, corners and all), a rule below the buttons, then the
+  # body's top colour; the rows below are stretched over the rest.
   convert -size "$(sz 64 200)" xc:'#c5daf0' \
-    \( -size "$(sz 64 50)" gradient:'#f3f8fd'-'#dde9f6' \) -geometry +0+0 -composite \
+    -fill "$mist" -draw "$sc rectangle 0,0 63,49" \
     -fill '#9dbfe3' -draw "$sc rectangle 0,50 63,50" \
     -fill '#f4f8fc' -draw "$sc rectangle 0,51 63,51" \
     \( -size "$(sz 64 15)" gradient:'#dbe8f5'-'#cfe0f2' \) -geometry "+0+$(px 52)" -composite \

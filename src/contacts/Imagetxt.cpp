@@ -53,6 +53,15 @@ QPixmap CImagetxt::compose(const QPixmap& picture, int w, int h) {
             QRectF(f, 0, w, h), picture,
             sourceRect(QRect(kFixedColumns, 0, size.width() - kFixedColumns, size.height()),
                        ratio));
+        // The stretched part is cut at the panel's edge: close it with the
+        // picture's own left end, mirrored.
+        const int end = std::min(kRoundEndColumns, fixed);
+        const QImage left = picture.toImage().copy(
+            sourceRect(QRect(0, 0, end, size.height()), ratio).toAlignedRect());
+        const double width = double(end) * f / std::max(1, fixed);
+        // Replacing, not blending: its rounded corners are see-through.
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QRectF(w - width, 0, width, h), left.mirrored(true, false));
     }
     painter.end();
     return QPixmap::fromImage(out);

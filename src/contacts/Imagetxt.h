@@ -12,6 +12,8 @@ class CImagetxt : public QWidget {
 public:
     // Columns of the picture kept in shape at its left edge.
     static constexpr int kFixedColumns = 130;
+    // Columns of the rounded left end, mirrored to close the right one.
+    static constexpr int kRoundEndColumns = 10;
 
     explicit CImagetxt(QWidget* parent = nullptr);
 

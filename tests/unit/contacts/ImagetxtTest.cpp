@@ -56,6 +56,21 @@ TEST(Imagetxt, LargePictureSplitsWhereItsTwinDoes) {
     EXPECT_EQ(large.pixelColor(140, 80), QColor(Qt::blue));
 }
 
+TEST(Imagetxt, RightEndIsTheLeftEndMirrored) {
+    QImage source(300, 40, QImage::Format_ARGB32);
+    source.fill(Qt::blue);
+    for (int y = 0; y < 40; ++y) {
+        source.setPixelColor(0, y, Qt::red);
+        source.setPixelColor(1, y, Qt::yellow);
+    }
+    source.setPixelColor(0, 0, Qt::transparent);
+    const QImage out = CImagetxt::compose(QPixmap::fromImage(source), 300, 40).toImage();
+    EXPECT_EQ(out.pixelColor(299, 20), QColor(Qt::red));
+    EXPECT_EQ(out.pixelColor(298, 20), QColor(Qt::yellow));
+    EXPECT_EQ(out.pixelColor(299, 0).alpha(), 0) << "a rounded corner stays see-through";
+    EXPECT_EQ(out.pixelColor(250, 20), QColor(Qt::blue));
+}
+
 TEST(Imagetxt, HeightIsFiveLines) {
     CImagetxt panel;
     EXPECT_EQ(panel.Height(), 5 * panel.fontMetrics().height());
