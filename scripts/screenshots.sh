@@ -2,7 +2,9 @@
 # Screenshots of the skinned windows for a human to look at, at one scale:
 # the main window with contacts (one button hovered), the same during a call
 # (contact buttons disabled), the call question, a chat window with a picture
-# background, a receiving window and its context menu. Two namespace hosts as
+# background, a receiving window and its context menu; then the dialogs the
+# gallery program draws (About, profile, contact, background, warning,
+# transfer, splash). Two namespace hosts as
 # in the process tests (root needed). Usage: screenshots.sh BUILD SCALE OUT
 set -uo pipefail
 build=${1:-build}
@@ -27,6 +29,9 @@ convert -size 640x400 gradient:'#fdf6e3'-'#9ec9e8' \
   -fill '#6fa86f' -draw "polygon 0,400 0,300 160,250 330,310 480,260 640,300 640,400" "$backdrop"
 on a bash -c "printf '\\002\\000' | dd of=\"\$XDG_CONFIG_HOME/kova/avset.cfg\" bs=1 seek=820 conv=notrunc status=none"
 on a bash -c "printf '%s' '$backdrop' | iconv -f UTF-8 -t UTF-16LE | dd of=\"\$XDG_CONFIG_HOME/kova/avset.cfg\" bs=1 seek=822 conv=notrunc status=none"
+
+# The smaller windows, drawn by themselves.
+on a "$(dirname "$kova")/tests/kova_gallery" "$out" "$suffix" 2>/dev/null || fail "the gallery failed"
 
 start_ann_and_bob "$kova"
 sleep 3  # the first presence poll marks Bob available

@@ -5,14 +5,15 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "ui/Pictures.h"
+#include "ui/PictureStatic.h"
 
 namespace kova {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("About KOVA"));
-    auto* pictureLabel = new QLabel(this);
-    pictureLabel->setPixmap(picture(kPicture));
+    // The picture's background becomes the button face.
+    auto* pictureLabel = new CPictureStatic(this);
+    pictureLabel->SetBitmap(kPicture, palette().color(QPalette::Button));
     auto* lines = new QVBoxLayout;
     lines->addWidget(new QLabel(tr("KOVA ver.1.05 Beta"), this));
     lines->addWidget(new QLabel(tr("Video calls, chat and files, straight to your peer."), this));

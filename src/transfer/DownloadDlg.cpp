@@ -4,18 +4,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QStyle>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "common/WindowMessages.h"
 #include "transfer/SizeText.h"
+#include "ui/HoverButton.h"
 
 namespace kova {
 
 namespace {
 
-const QColor kBarBackground(129, 180, 233);
+// The message dialog's colours.
+const QColor kBackground(129, 180, 233);
+const QColor kBarBackground(216, 230, 243);
 const QColor kBarFill(31, 79, 143);
 
 // The bar: the filled part, then "done / total" split at the middle.
@@ -34,16 +35,27 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), kBarBackground);
         const qint64 w = total_ > 0 ? std::min<qint64>(done_ * width() / total_, width()) : width();
-        p.fillRect(QRect(0, 0, int(w), height()), kBarFill);
-        p.setPen(Qt::white);
+        const QRect filled(0, 0, int(w), height());
+        p.fillRect(filled, kBarFill);
+        // Dark figures on the empty part, light ones on the filled part.
+        drawFigures(p, kBarFill);
+        p.setClipRect(filled);
+        drawFigures(p, Qt::white);
+        p.setClipping(false);
+        p.setPen(kBarFill);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+
+private:
+    void drawFigures(QPainter& p, const QColor& colour) const {
+        p.setPen(colour);
         const int mid = width() / 2;
         p.drawText(QRect(0, 0, mid, height()), Qt::AlignRight | Qt::AlignVCenter,
                    SizeText(std::uint32_t(done_)));
         p.drawText(QRect(mid, 0, width() - mid, height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("/ ") + SizeText(std::uint32_t(total_)));
+                   QStringLiteral(" / ") + SizeText(std::uint32_t(total_)));
     }
 
-private:
     qint64 done_ = 0;
     qint64 total_ = 0;
 };
@@ -63,15 +75,21 @@ CDownloadDlg::CDownloadDlg(std::function<bool(const QString&)> openFile,
     path_->setTextFormat(Qt::PlainText);
     bar_ = new ProgressBar(this);
     bar_->setObjectName(QString::number(kProgressId));
-    abort_ = new QToolButton(this);
-    abort_->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    abort_->setToolTip(kAbortTip);
-    open_ = new QToolButton(this);
-    open_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    open_->setToolTip(kOpenTip);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBackground);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    abort_ = new CHoverButton(this);
+    abort_->LoadBitmap(kAbortPicture, kBackground, true);
+    abort_->setText(kAbortTip);
+    abort_->SetTooltip(kAbortTip);
+    open_ = new CHoverButton(this);
+    open_->LoadBitmap(kOpenPicture, kBackground, true);
+    open_->setText(kOpenTip);
+    open_->SetTooltip(kOpenTip);
     open_->hide();
-    connect(abort_, &QToolButton::clicked, this, &CDownloadDlg::close);
-    connect(open_, &QToolButton::clicked, this, &CDownloadDlg::onOpen);
+    connect(abort_, &QAbstractButton::clicked, this, &CDownloadDlg::close);
+    connect(open_, &QAbstractButton::clicked, this, &CDownloadDlg::onOpen);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(bar_, 1);

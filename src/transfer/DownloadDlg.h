@@ -8,9 +8,10 @@
 #include <functional>
 
 class QLabel;
-class QToolButton;
 
 namespace kova {
+
+class CHoverButton;
 
 class CDownloadDlg : public QDialog {
     Q_OBJECT
@@ -24,6 +25,9 @@ public:
     static inline const QString kAbortTip = QStringLiteral("Abort");
     static inline const QString kOpenTip = QStringLiteral("Open File");
     static inline const QString kCannotOpen = QStringLiteral("File extension dosn't supported.");
+    // The message dialog's pictures: a cross for Abort, a tick for Open File.
+    static constexpr int kAbortPicture = 158;
+    static constexpr int kOpenPicture = 159;
 
     // openFile: the system's "open"; warn: the message dialog, type 1.
     CDownloadDlg(std::function<bool(const QString&)> openFile,
@@ -36,8 +40,8 @@ public:
     qint64 bytesDone() const { return done_; }
     qint64 bytesTotal() const { return total_; }
     bool released() const { return released_; }
-    QToolButton* openButton() const { return open_; }
-    QToolButton* abortButton() const { return abort_; }
+    CHoverButton* openButton() const { return open_; }
+    CHoverButton* abortButton() const { return abort_; }
     QString fileNameText() const;
     QString pathText() const;
 
@@ -66,8 +70,8 @@ private:
     QLabel* name_ = nullptr;
     QLabel* path_ = nullptr;
     QWidget* bar_ = nullptr;
-    QToolButton* abort_ = nullptr;
-    QToolButton* open_ = nullptr;
+    CHoverButton* abort_ = nullptr;
+    CHoverButton* open_ = nullptr;
     bool upload_ = true;
     qint64 done_ = 0;
     qint64 total_ = 0;

@@ -7,7 +7,10 @@
 
 namespace kova {
 
-CPictureStatic::CPictureStatic(QWidget* parent) : QWidget(parent) {}
+CPictureStatic::CPictureStatic(QWidget* parent) : QWidget(parent) {
+    // A picture is shown whole or not at all.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
 
 bool CPictureStatic::SetBitmap(int pictureId, const QColor& keyColour) {
     return SetBitmap(pictureImage(pictureId), keyColour);
@@ -21,6 +24,7 @@ bool CPictureStatic::SetBitmap(QImage image, const QColor& keyColour) {
     recolourBackground(image, keyColour);
     picture_ = QPixmap::fromImage(image);
     resize(logicalSize(picture_));
+    updateGeometry();
     update();
     return true;
 }

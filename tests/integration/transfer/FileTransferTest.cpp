@@ -7,12 +7,12 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QToolButton>
 #include <atomic>
 #include <memory>
 
 #include "support/TempDir.h"
 #include "transfer/DownloadDlg.h"
+#include "ui/HoverButton.h"
 
 namespace kova {
 namespace {

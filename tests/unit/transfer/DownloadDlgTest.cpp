@@ -8,13 +8,13 @@
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
-#include <QToolButton>
 
 #include "common/WindowMessages.h"
 #include "signalling/DlgMessage.h"
 #include "support/TempDir.h"
 #include "transfer/FileListener.h"
 #include "transfer/TransferPrompts.h"
+#include "ui/HoverButton.h"
 
 namespace kova {
 namespace {
