@@ -61,6 +61,14 @@ TEST(Recolour, ReplacesTheCornerColourOnlyInDeepPictures) {
     const QImage before = palette;
     EXPECT_FALSE(recolourBackground(palette, key));
     EXPECT_EQ(palette, before);
+
+    // A picture whose corner is already see-through keeps it so.
+    QImage clear = strip(QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    clear.setPixelColor(15, 10, Qt::red);
+    const QImage clearBefore = clear;
+    EXPECT_TRUE(recolourBackground(clear, key));
+    EXPECT_EQ(clear, clearBefore);
 }
 
 TEST(PictureStatic, ShowsTheRecolouredPicture) {
