@@ -8,16 +8,19 @@
 #include <memory>
 
 #include "app/AboutDlg.h"
+#include "audio/PropertiesDlg.h"
 #include "chat/BackSetDlg.h"
 #include "common/WindowMessages.h"
 #include "contacts/ContactDlg.h"
 #include "contacts/PofileDlg.h"
+#include "platform/VideoCodecFfmpeg.h"
 #include "signalling/DlgMessage.h"
 #include "transfer/DownloadDlg.h"
 #include "ui/SkinPalette.h"
 #include "ui/SplashWnd.h"
 #include "ui/StartSplash.h"
 #include "ui/WaitPopup.h"
+#include "video/DeviceList.h"
 
 using namespace kova;
 
@@ -76,6 +79,17 @@ int main(int argc, char** argv) {
     ok &= save(download, folder, QStringLiteral("download"), suffix);
     download.release(true, QStringLiteral("/home/bob/Downloads/holiday-photos.zip"));
     ok &= save(download, folder, QStringLiteral("download-done"), suffix);
+
+    CDeviceList devices;
+    devices.Enumerate(std::vector<CaptureDeviceEntry>{{"USB Camera", {}}});
+    CFfmpegVideoCodecProvider codecs;
+    CPropertiesDlg properties(false);
+    properties.setVideoDevices(&devices, nullptr);
+    properties.setVideoCodecs(&codecs, nullptr);
+    properties.setVideoDeviceName(QStringLiteral("USB Camera"));
+    properties.setAudioBufferLength(100);
+    properties.initialise();
+    ok &= save(properties, folder, QStringLiteral("devices"), suffix);
 
     CSplashWnd splash;
     splash.SetPicture(160);
