@@ -167,16 +167,19 @@ private:
     bool runDevicesDialog(CPropertiesDlg& dlg);
     void keepCaptureFormat();
     void startLocalVideo(int device);
+
+    // Messages, commands and the tray (MainDlgCommands.cpp).
     void onTrayNotify(int mouseMessage);
     void showAbout();
     void openHelp();
+    bool handleConferenceMessage(int number);
+
     void closeSplash();
     bool checkProfile();
     bool editProfile();
     void postCloseRequest();
     void hangUp();
     void runQuitSequence();
-    bool handleConferenceMessage(int number);
 
     // ICallControls
     void showWaiting() override;
