@@ -27,25 +27,8 @@ void CBackImage::SetTitle(const QString& text, const QColor& colour,
     font_ = font;
 }
 
-namespace {
-
-// The logical size of a picture that may carry more device pixels than that.
-QSize logical(const QImage& image) {
-    return image.deviceIndependentSize().toSize();
-}
-
-// A logical rectangle of a picture in its own device pixels, which is what
-// QPainter takes as the source rectangle.
-QRect devicePixels(const QImage& image, const QRect& r) {
-    const qreal ratio = image.devicePixelRatio();
-    return QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio)
-        .toAlignedRect();
-}
-
-}  // namespace
-
 int CBackImage::BandHeight() const {
-    return band_.isNull() ? kDefaultBandHeight : logical(band_).height();
+    return band_.isNull() ? kDefaultBandHeight : logicalSize(band_).height();
 }
 
 void CBackImage::Compose(int width, int height, bool split, qreal pixelRatio) {
@@ -61,12 +44,12 @@ void CBackImage::Compose(int width, int height, bool split, qreal pixelRatio) {
     }
     QPainter p(&composed_);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSize a = logical(band_);
-    const QSize b = logical(body_);
+    const QSize a = logicalSize(band_);
+    const QSize b = logicalSize(body_);
     const int band = a.height();
     const int t = a.width() / 3;
     auto drawBand = [&](const QRect& to, const QRect& from) {
-        p.drawImage(to, band_, devicePixels(band_, from));
+        p.drawImage(to, band_, sourceRect(from, band_.devicePixelRatio()));
     };
     drawBand(QRect(0, 0, t, band), QRect(0, 0, t, band));
     drawBand(QRect(t, 0, std::max(0, width - 2 * t), band), QRect(t, 0, t, band));
@@ -74,7 +57,7 @@ void CBackImage::Compose(int width, int height, bool split, qreal pixelRatio) {
              QRect(2 * t, 0, a.width() - 2 * t, band));
 
     auto drawBody = [&](const QRect& to, const QRect& from) {
-        p.drawImage(to, body_, devicePixels(body_, from));
+        p.drawImage(to, body_, sourceRect(from, body_.devicePixelRatio()));
     };
     const int bodyHeight = height - band;
     if (bodyHeight > 0) {
