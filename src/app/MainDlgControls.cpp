@@ -60,7 +60,9 @@ void CMainDlg::createControls() {
     skin_.LoadBitmaps(kBandPicture, kBodyPicture);
     QFont titleFont = font();
     titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
+    if (titleFont.pointSizeF() > 0) {
+        titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
+    }
     skin_.SetTitle(windowTitle(), kTitleColour, titleFont);
 
     // The program picture stands where a title bar has its icon.
