@@ -246,20 +246,36 @@ void CChatDlg::composeBackBuffer() {
     backBuffer_ = QPixmap(size() * ratio);
     backBuffer_.setDevicePixelRatio(ratio);
     QPainter p(&backBuffer_);
-    const QRect client = rect();
-    const QRect body = client.adjusted(0, kCaptionHeight, 0, 0);
+    const QRect body = rect().adjusted(0, kCaptionHeight, 0, 0);
     if (background_.mode == BackgroundMode::ImageFile && !background_.picture.isNull()) {
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(body, background_.picture);
     } else {
         p.fillRect(body, background_.colour);
     }
+    p.end();
+    paintCaptionBar();
+    for (CHoverButton* b : findChildren<CHoverButton*>()) {
+        b->update();
+    }
+}
+
+void CChatDlg::paintCaptionBar() {
+    if (backBuffer_.isNull()) {
+        return;  // made at the first paint
+    }
+    QPainter p(&backBuffer_);
     p.fillRect(QRect(0, 0, width(), kCaptionHeight),
                flashed_ ? kCaptionFlashColour : kCaptionColour);
     p.setPen(ChatBackground::kFrameColour);
-    p.drawRect(client.adjusted(0, 0, -1, -1));
-    for (CHoverButton* b : findChildren<CHoverButton*>()) {
-        b->update();
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void CChatDlg::refreshCaptionBar() {
+    paintCaptionBar();
+    update(0, 0, width(), kCaptionHeight);
+    for (int id : {IDC_CLOSE, IDC_MINIMIZE}) {
+        controls_.value(id)->update();
     }
 }
 
@@ -452,16 +468,14 @@ void CChatDlg::flashCaption() {
     if (!isActiveWindow()) {
         QApplication::alert(this, kAttentionMs);
     }
-    composeBackBuffer();
-    update();
+    refreshCaptionBar();
 }
 
 void CChatDlg::stopAttention() {
     attention_.stop();
     if (flashed_) {
         flashed_ = false;
-        composeBackBuffer();
-        update();
+        refreshCaptionBar();
     }
 }
 

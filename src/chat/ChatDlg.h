@@ -108,6 +108,9 @@ protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void composeBackBuffer();
+    // The caption bar alone, as it flashes.
+    void paintCaptionBar();
+    void refreshCaptionBar();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
