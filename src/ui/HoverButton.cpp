@@ -81,6 +81,9 @@ void CHoverButton::paintEvent(QPaintEvent*) {
     }
     // The disabled frame is always drawn whole.
     const QPixmap& strip = overBackground && f != Disabled ? keyed_ : plain_;
+    // Between pixel densities (a 2x picture on a 1.5x screen) blend, not pick.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                          strip.devicePixelRatio() != devicePixelRatioF());
     painter.drawPixmap(QRect(QPoint(0, 0), size()), strip,
                        QRect(QPoint(f * sourceFrame_.width(), 0), sourceFrame_));
     if (!text().isEmpty()) {
