@@ -21,10 +21,6 @@ namespace kova {
 
 namespace {
 
-// Band and body of the skin, and the title written on the band.
-constexpr int kBandPicture = 170;
-constexpr int kBodyPicture = 169;
-const QColor kTitleColour(50, 50, 128);
 const QColor kFrame(0x2D, 0x68, 0xAD);
 // The buttons' pictures are drawn on this colour, which stays see-through.
 const QColor kButtonKey(216, 230, 243);
@@ -57,13 +53,13 @@ constexpr ButtonSpec kButtons[] = {
 }  // namespace
 
 void CMainDlg::createControls() {
-    skin_.LoadBitmaps(kBandPicture, kBodyPicture);
+    skin_.LoadBitmaps(CBackImage::kSkinBand, CBackImage::kSkinBody);
     QFont titleFont = font();
     titleFont.setBold(true);
     if (titleFont.pointSizeF() > 0) {
         titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
     }
-    skin_.SetTitle(windowTitle(), kTitleColour, titleFont);
+    skin_.SetTitle(windowTitle(), CBackImage::kSkinTitleColour, titleFont);
 
     // The program picture stands where a title bar has its icon.
     programPicture_ = new QLabel(this);

@@ -20,6 +20,11 @@ public:
     // Gap between the band's height and the title's left edge.
     static constexpr int kTitleGap = 10;
 
+    // The program's own skin: band 170, body 169, title in dark blue.
+    static constexpr int kSkinBand = 170;
+    static constexpr int kSkinBody = 169;
+    static inline const QColor kSkinTitleColour{50, 50, 128};
+
     bool LoadBitmaps(const QImage& band, const QImage& body);
     // Pictures of the program by number (170 and 169 for the main window).
     bool LoadBitmaps(int bandId, int bodyId);

@@ -70,10 +70,11 @@ CRecDlg::CRecDlg(const QString& peerName, const Services& services)
         pal.setColor(QPalette::WindowText, Qt::white);
         l->setPalette(pal);
     }
-    titleSkin_.LoadBitmaps(kBandPicture, kBodyPicture);
+    // The title strip is the main window's band, caption and all.
+    titleSkin_.LoadBitmaps(CBackImage::kSkinBand, CBackImage::kSkinBody);
     QFont bold = font();
     bold.setBold(true);
-    titleSkin_.SetTitle(caption_, kTitleColour, bold);
+    titleSkin_.SetTitle(caption_, CBackImage::kSkinTitleColour, bold);
     titleHeight_ = titleSkin_.BandHeight();
 
     disconnect_ = new CHoverButton(this);

@@ -51,10 +51,6 @@ public:
     static constexpr int kLevelPicture = 166;
     static inline const QColor kBackground{0x81, 0xB4, 0xE9};
     static inline const QColor kFrame{0xD8, 0xE6, 0xF3};
-    // The title strip is the main window's band, caption and all.
-    static constexpr int kBandPicture = 170;
-    static constexpr int kBodyPicture = 169;
-    static inline const QColor kTitleColour{50, 50, 128};
     static inline const QColor kDisconnectKey{0x9D, 0xC8, 0xE0};
 
     struct Services {
