@@ -1,9 +1,9 @@
 #include "config/AvSettings.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include "audio/WaveFormat.h"
+#include "config/FileReplace.h"
 
 namespace kova {
 
@@ -115,23 +115,18 @@ AvSettings loadAvSettings(const QString& path) {
     return settings;
 }
 
-bool saveAvSettings(const QString& path, const AvSettings& settings) {
-    QByteArray tail;
+FileReplaceResult saveAvSettings(const QString& path, const AvSettings& settings) {
+    const auto image = settings.encode();
+    QByteArray bytes(reinterpret_cast<const char*>(image.data()),
+                     static_cast<qsizetype>(image.size()));
     {
         QFile old(path);
         if (old.open(QIODevice::ReadOnly) && old.size() > static_cast<qint64>(AvSettings::kSize)) {
             old.seek(AvSettings::kSize);
-            tail = old.readAll();
+            bytes += old.readAll();
         }
     }
-    const auto image = settings.encode();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
-    file.write(tail);
-    return file.commit();
+    return replaceFile(path, bytes);
 }
 
 }  // namespace kova

@@ -12,6 +12,7 @@
 
 #include "common/ByteIo.h"
 #include "common/FixedUtf16.h"
+#include "config/FileReplace.h"
 #include "video/BitmapInfoHeader.h"
 
 namespace kova {
@@ -66,8 +67,8 @@ struct AvSettings {
 AvSettings loadAvSettings(const QString& path);
 
 // Writes the record through a temporary file renamed over the old one, so a crash
-// never leaves a torn file; bytes an existing file had past kSize are kept.
-// Returns false when the file could not be written (callers stay silent).
-bool saveAvSettings(const QString& path, const AvSettings& settings);
+// or a full disk never leaves a torn file; bytes an existing file had past kSize
+// are kept. On failure the old file is untouched and the reason comes back.
+FileReplaceResult saveAvSettings(const QString& path, const AvSettings& settings);
 
 }  // namespace kova

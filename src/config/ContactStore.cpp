@@ -14,8 +14,14 @@ std::uint32_t CContactStore::count() const {
     return static_cast<std::uint32_t>(std::clamp<long long>(n, 0, kMaxContacts));
 }
 
+void CContactStore::check(const FileReplaceResult& result) const {
+    if (!result && writeFailed_) {
+        writeFailed_(file_.path(), result.reason);
+    }
+}
+
 void CContactStore::setCount(std::uint32_t n) {
-    file_.writeString(kMain, kCount, QString::number(n));
+    check(file_.writeString(kMain, kCount, QString::number(n)));
 }
 
 bool CContactStore::readEntry(std::uint32_t i, QString& name, QString& mail, QString& addr) const {
@@ -32,9 +38,9 @@ bool CContactStore::readEntry(std::uint32_t i, QString& name, QString& mail, QSt
 void CContactStore::writeEntry(std::uint32_t i, const QString& name, const QString& mail,
                                const QString& addr) {
     const QString section = QString::number(i);
-    file_.writeString(section, QStringLiteral("name"), name);
-    file_.writeString(section, QStringLiteral("mail"), mail);
-    file_.writeString(section, QStringLiteral("addr"), addr);
+    check(file_.writeString(section, QStringLiteral("name"), name));
+    check(file_.writeString(section, QStringLiteral("mail"), mail));
+    check(file_.writeString(section, QStringLiteral("addr"), addr));
 }
 
 void CContactStore::deleteEntry(std::uint32_t i) {
@@ -48,7 +54,7 @@ void CContactStore::deleteEntry(std::uint32_t i) {
         readEntry(j, name, mail, addr);
         writeEntry(j - 1, name, mail, addr);
     }
-    file_.removeSection(QString::number(n - 1));
+    check(file_.removeSection(QString::number(n - 1)));
     setCount(n - 1);
 }
 

@@ -3,6 +3,7 @@
 // contact named by its index ("0", "1", ...) with the keys name, mail and addr.
 
 #include <cstdint>
+#include <functional>
 
 #include <QString>
 
@@ -19,7 +20,12 @@ public:
     // What a missing key reads as; reading stops at the first one.
     static inline const QString kMissing = QStringLiteral("?");
 
+    // Hears of every write that failed, with the system's reason; the owner
+    // decides how the user learns of it.
+    using WriteFailed = std::function<void(const QString& path, const QString& reason)>;
+
     explicit CContactStore(QString path = {}) : file_(std::move(path)) {}
+    void setWriteFailed(WriteFailed handler) { writeFailed_ = std::move(handler); }
     void setPath(QString path) { file_.setPath(std::move(path)); }
     const QString& path() const { return file_.path(); }
 
@@ -36,7 +42,10 @@ public:
     void appendEntry(const QString& name, const QString& mail, const QString& addr);
 
 private:
+    void check(const FileReplaceResult& result) const;
+
     IniFile file_;
+    WriteFailed writeFailed_;
 };
 
 }  // namespace kova

@@ -1,7 +1,8 @@
 #include "config/IniFile.h"
 
+#include "config/FileReplace.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace kova {
@@ -148,13 +149,8 @@ IniDocument IniFile::load() const {
     return IniDocument::parse(file.readAll());
 }
 
-bool IniFile::store(const IniDocument& doc) {
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    file.write(doc.serialize());
-    return file.commit();
+FileReplaceResult IniFile::store(const IniDocument& doc) {
+    return replaceFile(path_, doc.serialize());
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& fallback,
@@ -192,16 +188,17 @@ long long IniFile::readInt(const QString& section, const QString& key, long long
     return negative ? -n : n;
 }
 
-bool IniFile::writeString(const QString& section, const QString& key, const QString& value) {
+FileReplaceResult IniFile::writeString(const QString& section, const QString& key,
+                                       const QString& value) {
     IniDocument doc = load();
     doc.setValue(section, key, value);
     return store(doc);
 }
 
-bool IniFile::removeSection(const QString& section) {
+FileReplaceResult IniFile::removeSection(const QString& section) {
     IniDocument doc = load();
     if (!doc.hasSection(section)) {
-        return true;
+        return {};
     }
     doc.removeSection(section);
     return store(doc);

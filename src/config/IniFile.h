@@ -11,6 +11,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "config/FileReplace.h"
+
 namespace kova {
 
 // The parsed text of one INI file. Lines that are neither sections nor keys
@@ -60,16 +62,17 @@ public:
     // The leading decimal number of the value; fallback when the key is missing.
     // A value with no digits reads as 0.
     long long readInt(const QString& section, const QString& key, long long fallback) const;
-    // Writes through a temporary file renamed over the old one; false on failure.
-    bool writeString(const QString& section, const QString& key, const QString& value);
-    bool removeSection(const QString& section);
+    // Writes through a temporary file renamed over the old one; on failure the
+    // old file stays as it was.
+    FileReplaceResult writeString(const QString& section, const QString& key, const QString& value);
+    FileReplaceResult removeSection(const QString& section);
 
     // No practical limit: values the program itself writes are short.
     static constexpr int kUnlimited = 1 << 20;
 
 private:
     IniDocument load() const;
-    bool store(const IniDocument& doc);
+    FileReplaceResult store(const IniDocument& doc);
 
     QString path_;
 };

@@ -50,16 +50,21 @@ bool ProfileStore::load(Profile& profile) const {
     return profile.isComplete();
 }
 
-bool ProfileStore::save(const Profile& profile) {
+FileReplaceResult ProfileStore::save(const Profile& profile) {
     IniFile ini(path_);
     QByteArray pass;
     for (QChar c : profile.password) {
         pass += static_cast<char>(c.unicode() & 0xFF);
         pass += static_cast<char>(c.unicode() >> 8);
     }
-    return ini.writeString(kSection, QStringLiteral("Name"), profile.name) &&
-           ini.writeString(kSection, QStringLiteral("EMail"), profile.email) &&
-           ini.writeString(kSection, QStringLiteral("Pass"), encodeProfileBinary(pass));
+    FileReplaceResult result = ini.writeString(kSection, QStringLiteral("Name"), profile.name);
+    if (result) {
+        result = ini.writeString(kSection, QStringLiteral("EMail"), profile.email);
+    }
+    if (result) {
+        result = ini.writeString(kSection, QStringLiteral("Pass"), encodeProfileBinary(pass));
+    }
+    return result;
 }
 
 }  // namespace kova

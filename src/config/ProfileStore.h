@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "config/FileReplace.h"
+
 namespace kova {
 
 struct Profile {
@@ -32,7 +34,8 @@ public:
     // Reads "Name" and "EMail"; the password only changes when "Pass" holds a
     // non-empty value. True when the profile is complete.
     bool load(Profile& profile) const;
-    bool save(const Profile& profile);
+    // Stops at the first failed write; the reason comes back.
+    FileReplaceResult save(const Profile& profile);
 
     static inline const QString kSection = QStringLiteral("KOVA Video Conference");
 

@@ -7,6 +7,7 @@
 
 #include "audio/WaveFormat.h"
 #include "support/TempDir.h"
+#include "unit/config/FileSizeLimit.h"
 
 namespace kova {
 namespace {
@@ -174,8 +175,30 @@ TEST_F(AvSettingsFile, SaveWritesAWholeImageAndLeavesNoTemporaryFiles) {
               QStringList{QStringLiteral("avset.cfg")});
 }
 
-TEST_F(AvSettingsFile, UnwritableFolderFailsQuietly) {
-    EXPECT_FALSE(saveAvSettings(dir.path(QStringLiteral("no/such/folder/avset.cfg")), {}));
+TEST_F(AvSettingsFile, UnwritableFolderFails) {
+    const auto result = saveAvSettings(dir.path(QStringLiteral("no/such/folder/avset.cfg")), {});
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(result.reason.isEmpty());
+}
+
+TEST_F(AvSettingsFile, FailedWriteKeepsTheOldFileWhole) {
+    const QByteArray before = image(sample()) + QByteArray(100, '\x5A');
+    TempDir::write(path, before);
+    AvSettings changed = sample();
+    changed.audioBufferLength = 300;
+    for (rlim_t limit : {rlim_t{0}, rlim_t{700}, rlim_t{1344}}) {
+        FileReplaceResult result;
+        {
+            test::FileSizeLimit full(limit);
+            result = saveAvSettings(path, changed);
+        }
+        EXPECT_FALSE(result) << limit;
+        EXPECT_FALSE(result.reason.isEmpty()) << limit;
+        EXPECT_EQ(TempDir::read(path), before) << limit;
+        EXPECT_EQ(QDir(dir.path({})).entryList(QDir::Files), QStringList{"avset.cfg"}) << limit;
+    }
+    ASSERT_TRUE(saveAvSettings(path, changed));
+    EXPECT_EQ(u16At(TempDir::read(path), 192), 300);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
+#include "unit/config/FileSizeLimit.h"
 
 namespace kova {
 namespace {
@@ -91,6 +92,25 @@ TEST_F(ContactStoreTest, HandEditedCountsAreKeptWithinTheLimit) {
         TempDir::write(store.path(), QByteArray("[main]\ncount=") + text + "\n");
         EXPECT_EQ(store.count(), want) << text;
     }
+}
+
+TEST_F(ContactStoreTest, FullDiskKeepsTheListAndReportsEachFailedWrite) {
+    addThree();
+    const QByteArray before = TempDir::read(store.path());
+    QStringList failures;
+    store.setWriteFailed([&](const QString& path, const QString& reason) {
+        EXPECT_FALSE(reason.isEmpty());
+        failures << path;
+    });
+    {
+        test::FileSizeLimit full(16);
+        store.appendEntry("Di", "di-id", "192.0.2.4");
+        store.deleteEntry(0);
+    }
+    EXPECT_EQ(TempDir::read(store.path()), before);
+    // Append: three keys and the count; delete: two moved entries, the section, the count.
+    EXPECT_EQ(failures.size(), 4 + 6 + 1 + 1);
+    EXPECT_EQ(failures.value(0), store.path());
 }
 
 }  // namespace
