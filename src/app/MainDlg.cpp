@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -19,11 +21,15 @@
 #include "contacts/Imagetxt.h"
 #include "contacts/ListContact.h"
 #include "contacts/PofileDlg.h"
+#include "media/MediaSocket.h"
 #include "platform/LocalAddresses.h"
 #include "platform/SingleInstance.h"
+#include "platform/SocketErrors.h"
+#include "platform/UdpSocket.h"
 #include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
 #include "signalling/PresencePoll.h"
+#include "signalling/SocketErrorText.h"
 #include "transfer/FileListener.h"
 #include "ui/HoverButton.h"
 #include "ui/Pictures.h"
@@ -34,9 +40,25 @@
 
 namespace kova {
 
+Q_LOGGING_CATEGORY(lcApp, "kova.app", QtWarningMsg)
+
 namespace {
 const QString kAvSettingsFile = QStringLiteral("avset.cfg");
 const QString kContactsFile = QStringLiteral("clset.cfg");
+const QString kWriteFailed = QStringLiteral("Could not save %1:\n%2\nThe file keeps what it held.");
+const QString kPortsFailed =
+    QStringLiteral("KOVA cannot use these ports, so calls may not reach it:\n\n%1");
+const QString kPortInUse = QStringLiteral("Another program already uses this port.");
+const QString kPortError = QStringLiteral("Socket error %1.");
+
+QString portReason(int error) {
+    QString text;
+    SocketErrorText(text, error);
+    if (!text.isEmpty()) {
+        return text;
+    }
+    return error == kWsaAddrInUse ? kPortInUse : kPortError.arg(error);
+}
 
 }  // namespace
 
@@ -56,7 +78,86 @@ CMainDlg::CMainDlg(MainDlgSetup setup, std::uint16_t maxUdpDatagram, QWidget* pa
 CMainDlg::~CMainDlg() {
     tray_->Remove();
     delete splash_;
-    saveAvSettings(joinPath(setup_.programFolder, kAvSettingsFile), settings_);
+    saveSettings();
+}
+
+void CMainDlg::saveSettings() {
+    if (savedSettings_ == settings_) {
+        return;
+    }
+    const QString path = joinPath(setup_.programFolder, kAvSettingsFile);
+    if (const FileReplaceResult result = saveAvSettings(path, settings_); !result) {
+        reportWriteFailure(path, result.reason);
+        return;
+    }
+    savedSettings_ = settings_;
+}
+
+void CMainDlg::reportWriteFailure(const QString& path, const QString& reason) {
+    qCWarning(lcApp).noquote() << "could not save" << path << "-" << reason;
+    // A full disk fails every write after the first: one message is enough. While
+    // the session ends nobody can answer a box, and the program must go.
+    if (writeFailureTold_ || sessionEnding_ || ended_) {
+        return;
+    }
+    writeFailureTold_ = true;
+    const QString text = kWriteFailed.arg(QDir::toNativeSeparators(path), reason);
+    if (quitFlag_) {
+        // The program ends right after: the box has to wait for the user.
+        QMessageBox::warning(nullptr, kTitle, text);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+QStringList CMainDlg::checkPorts(int controlError, int filesError) const {
+    // The chat and media sockets bind later, when first needed; trying their ports
+    // now tells the user before a call fails for it.
+    auto tryUdp = [this](std::uint16_t port) {
+        UdpSocket probe;
+        const int error = probe.open(port, setup_.bindAddress);
+        probe.close();
+        return error;
+    };
+    struct Use {
+        const char* protocol;
+        std::uint16_t port;
+        int error;
+    };
+    const Use uses[] = {
+        {"UDP", CControlChannel::kPort, controlError},
+        {"UDP", CMediaSocket::kVideoPort, tryUdp(CMediaSocket::kVideoPort)},
+        {"UDP", CMediaSocket::kAudioPort, tryUdp(CMediaSocket::kAudioPort)},
+        {"UDP", CChatChannel::kPort, chat_->isOpen() ? 0 : tryUdp(CChatChannel::kPort)},
+        {"TCP", CFileListener::kPort, filesError},
+    };
+    QStringList problems;
+    for (const Use& use : uses) {
+        if (use.error != 0) {
+            problems << QStringLiteral("%1 %2: %3")
+                            .arg(QLatin1String(use.protocol))
+                            .arg(use.port)
+                            .arg(portReason(use.error));
+        }
+    }
+    return problems;
+}
+
+void CMainDlg::reportPortProblems(const QStringList& problems) {
+    if (problems.isEmpty()) {
+        return;
+    }
+    qCWarning(lcApp).noquote() << "ports not usable:" << problems.join(QStringLiteral("; "));
+    // Not modal: presence and everything else that works goes on meanwhile.
+    auto* box = new QMessageBox(QMessageBox::Warning, kTitle,
+                                kPortsFailed.arg(problems.join(u'\n')), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("portProblems"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 bool CMainDlg::initialise() {
@@ -75,18 +176,20 @@ bool CMainDlg::initialise() {
     createControls();
     control_ = new CControlChannel([this](const QString& relative) { PlayProgramSound(relative); },
                                    this, this);
-    control_->create(setup_.bindAddress);
+    const int controlError = control_->create(setup_.bindAddress);
     chat_ = new CChatChannel(setup_.bindAddress, this);
     chats_ = std::make_unique<CChatWindows>(*chat_, settings_, this, this);
     files_ = std::make_unique<CFileListener>(
         [this](const QString& address) { return chat_->FindAndShow(address); }, this);
-    files_->create(setup_.bindAddress);
+    const int filesError = files_->create(setup_.bindAddress);
     chats_->setFileOffer(
         [this](const QString& path, const QString& fileName, const QString& peerAddress) {
             files_->SendFile(peerAddress, path, fileName);
         });
 
     contactStore_.setPath(joinPath(setup_.programFolder, kContactsFile));
+    contactStore_.setWriteFailed(
+        [this](const QString& path, const QString& reason) { reportWriteFailure(path, reason); });
     contacts_ = std::make_unique<ContactBook>(*list_, contactStore_, this);
     contacts_->load();
     updateContactButtons();
@@ -98,6 +201,10 @@ bool CMainDlg::initialise() {
         ConferenceMedia::Setup{this, this, &settings_, control_, setup_.programFolder,
                                setup_.bindAddress, maxUdpDatagram_});
     media_->setUpAudio();
+    if (quitFlag_) {  // the session ended while the codec chooser was open
+        closeSplash();
+        return true;
+    }
     rebuildCallParameters();
     ICallControls& controls = *this;
     conference_ = std::make_unique<CConferenceController>(*control_, *list_, *contacts_, *media_,
@@ -122,6 +229,9 @@ bool CMainDlg::initialise() {
         presence_->start();
     }
     closeSplash();
+    if (!quitFlag_) {
+        reportPortProblems(checkPorts(controlError, filesError));
+    }
     return keepRunning;
 }
 
@@ -151,14 +261,19 @@ bool CMainDlg::checkProfile() {
 }
 
 bool CMainDlg::editProfile() {
+    if (quitFlag_) {
+        return false;
+    }
     CPofileDlg dlg(profile_.name, profile_.email, LocalAddresses(), this);
     profileDlg_ = &dlg;
-    const bool accepted = dlg.exec() == QDialog::Accepted;
+    const bool accepted = dlg.exec() == QDialog::Accepted && !quitFlag_;
     profileDlg_ = nullptr;
     if (accepted) {
         profile_.name = dlg.name();
         profile_.email = dlg.mail();
-        profileStore_.save(profile_);
+        if (const FileReplaceResult saved = profileStore_.save(profile_); !saved) {
+            reportWriteFailure(setup_.profile, saved.reason);
+        }
         if (control_ != nullptr) {
             control_->setIdentity(profile_.name, profile_.email);
             chats_->setOwnName(profile_.name);
@@ -285,9 +400,31 @@ void CMainDlg::updateStatusPanel() {
 }
 
 void CMainDlg::endSession() {
+    if (sessionEnding_) {  // a second signal while ending: only the loops again
+        endModalLoops(this);
+        return;
+    }
+    sessionEnding_ = true;
+    // First, so that even a forced end later finds the settings on disk.
+    saveSettings();
     hangUp();
     quitFlag_ = true;
+    endModalLoops(this);
     close();
+}
+
+void CMainDlg::endModalLoops(const QWidget* keep) {
+    // Each popup menu runs a loop of its own; a menu may open a submenu, so a few.
+    for (int i = 0; i < 8 && QApplication::activePopupWidget() != nullptr; ++i) {
+        QApplication::activePopupWidget()->close();
+    }
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* dlg = qobject_cast<QDialog*>(w);
+        if (dlg != nullptr && dlg != keep && dlg->isVisible() && dlg->isModal()) {
+            // QDialog's own done: a subclass's reject may only hide or post.
+            dlg->QDialog::done(QDialog::Rejected);
+        }
+    }
 }
 
 void CMainDlg::exitProgram() {
@@ -320,12 +457,18 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
         hide();
         return;
     }
-    runQuitSequence();
     event->accept();
+    // A close request posted before the session ended arrives after the end.
+    if (ended_) {
+        return;
+    }
+    runQuitSequence();
+    ended_ = true;
     emit ended();
 }
 
 void CMainDlg::runQuitSequence() {
+    saveSettings();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     hide();
     if (presence_) {
@@ -352,6 +495,7 @@ void CMainDlg::runQuitSequence() {
         chats_->closeAll();
     }
     CDlgMessage::closeAll();
+    endModalLoops(this);
     QApplication::restoreOverrideCursor();
 }
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 #include "chat/BackImage.h"
 #include "config/AvSettings.h"
@@ -85,9 +86,17 @@ public:
     // request is already posted (missing profile).
     bool initialise();
 
-    // End of session (logoff, SIGTERM): end any conference, set the quit flag and
-    // close at once.
+    // End of session (logoff, SIGTERM): write the settings, end any conference,
+    // set the quit flag, end every modal dialog and close at once.
     void endSession();
+    // Writes avset.cfg unless it already holds the current settings. A failure
+    // is told to the user once a run (on stderr only while the session ends).
+    void saveSettings();
+    // Ends every modal loop but keep's: dialogs are rejected, popup menus
+    // closed. Their callers see the quit flag when exec returns.
+    static void endModalLoops(const QWidget* keep);
+    // The quit sequence has run; nothing may start any more.
+    bool hasEnded() const { return ended_; }
     // Tray "Exit": the same, with the close request posted.
     void exitProgram();
 
@@ -180,6 +189,11 @@ private:
     void postCloseRequest();
     void hangUp();
     void runQuitSequence();
+    void reportWriteFailure(const QString& path, const QString& reason);
+    // Ports that could not be bound (the control and file ports as bound, the
+    // others tried once): one message naming each with its reason.
+    void reportPortProblems(const QStringList& problems);
+    QStringList checkPorts(int controlError, int filesError) const;
 
     // ICallControls
     void showWaiting() override;
@@ -196,6 +210,11 @@ private:
     CContactStore contactStore_;
     SingleInstance* singleInstance_ = nullptr;
     bool quitFlag_ = false;
+    bool sessionEnding_ = false;
+    bool ended_ = false;
+    bool writeFailureTold_ = false;
+    // What avset.cfg last received, so a second save at teardown writes nothing new.
+    std::optional<AvSettings> savedSettings_;
     bool helpBusy_ = false;
     QPointer<CPofileDlg> profileDlg_;
     QPointer<CAboutDlg> aboutDlg_;

@@ -55,7 +55,7 @@ std::unique_ptr<CPropertiesDlg> CMainDlg::prepareDevicesDialog(bool startUp) {
 
 bool CMainDlg::runDevicesDialog(CPropertiesDlg& dlg) {
     devicesDlg_ = &dlg;
-    const bool accepted = dlg.exec() == QDialog::Accepted;
+    const bool accepted = dlg.exec() == QDialog::Accepted && !quitFlag_;
     devicesDlg_ = nullptr;
     if (accepted) {
         CAudioCapture& capture = media_->capture();
@@ -79,12 +79,18 @@ void CMainDlg::keepCaptureFormat() {
 }
 
 void CMainDlg::showDevicesProperties() {
+    if (quitFlag_) {
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto dlg = prepareDevicesDialog(false);
     // The codec's options dialog needs the codec to itself.
     media_->endCompressor();
     QApplication::restoreOverrideCursor();
     runDevicesDialog(*dlg);
+    if (quitFlag_) {  // the session ended while the dialog was open
+        return;
+    }
     keepCaptureFormat();
     dlg.reset();
     // Peers learn the new sound settings even when no video source restarts.
@@ -94,6 +100,9 @@ void CMainDlg::showDevicesProperties() {
 }
 
 void CMainDlg::selectVideoSource(bool startUp) {
+    if (quitFlag_) {
+        return;
+    }
     const CDeviceList& devices = media_->devices();
     const QString stored = QString::fromStdU16String(settings_.videoSourceName.text());
     int device = devices.Find(stored);
@@ -112,6 +121,9 @@ void CMainDlg::selectVideoSource(bool startUp) {
             if (runDevicesDialog(*dlg)) {
                 device = devices.Find(QString::fromStdU16String(settings_.videoSourceName.text()));
                 keepCaptureFormat();
+            }
+            if (quitFlag_) {
+                return;
             }
         }
     }

@@ -1,9 +1,11 @@
 #include "platform/TerminationSignals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <QSocketNotifier>
@@ -17,8 +19,11 @@ int g_pipe[2] = {-1, -1};
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int signo) {
+    // The interrupted code may be about to read errno.
+    const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signo);
     [[maybe_unused]] const auto n = ::write(g_pipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
@@ -43,7 +48,30 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     }
 }
 
+void TerminationSignals::armDeadline(std::chrono::milliseconds delay) {
+    if (deadline_.joinable()) {
+        return;
+    }
+    deadline_ = std::thread([this, delay] {
+        pthread_setname_np(pthread_self(), "kova-deadline");
+        std::unique_lock lock(mutex_);
+        if (!disarmed_.wait_for(lock, delay, [this] { return disarm_; })) {
+            static constexpr char kNote[] = "kova: ending without full teardown\n";
+            [[maybe_unused]] const auto n = ::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+            ::_exit(0);
+        }
+    });
+}
+
 TerminationSignals::~TerminationSignals() {
+    if (deadline_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            disarm_ = true;
+        }
+        disarmed_.notify_one();
+        deadline_.join();
+    }
     for (int s : kSignals) {
         ::signal(s, SIG_DFL);
     }

@@ -251,3 +251,48 @@ record_sink() {
   eval "server=\${pulse_$1:-}"
   on "$1" env PULSE_SERVER="$server" sox -q -t alsa kova_monitor -r 8000 -c 1 "$3" trim 0 "$2"
 }
+
+# A third host on the line: 198.51.100.3, an extra address of host b's link, from
+# which stranger_send puts datagrams on the wire as anyone could.
+add_stranger() {
+  need python3
+  ip -n "$ns_b" addr add 198.51.100.3/24 dev "vb$$" || fail "cannot add the third host's address"
+}
+
+# stranger_send SRC_PORT DST_ADDR DST_PORT HEX [COUNT]: COUNT datagrams (1) of those bytes.
+stranger_send() {
+  ip netns exec "$ns_b" /usr/bin/python3 - "$@" <<'PY'
+import socket, sys
+src, dst, dport, data = int(sys.argv[1]), sys.argv[2], int(sys.argv[3]), bytes.fromhex(sys.argv[4])
+count = int(sys.argv[5]) if len(sys.argv) > 5 else 1
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("198.51.100.3", src))
+for _ in range(count):
+    s.sendto(data, (dst, dport))
+PY
+}
+
+# A call datagram (456 bytes) with that command byte and nothing else in it.
+call_datagram_hex() {
+  printf '%02x' "$1"
+  printf '00%.0s' $(seq 455)
+}
+
+# sigterm_ends PID WHAT: SIGTERM ends KOVA within 2 s with status 0 and leaves a
+# whole avset.cfg (1344 bytes, an audio buffer of at least 50 ms).
+sigterm_ends() {
+  local pid=$1 what=$2 start status f="$XDG_CONFIG_HOME/kova/avset.cfg"
+  start=$(date +%s%N)
+  kill -TERM "$pid"
+  while kill -0 "$pid" 2>/dev/null; do
+    [ $((($(date +%s%N) - start) / 1000000)) -lt 2000 ] ||
+      fail "SIGTERM with $what did not end the program within 2 s"
+    sleep 0.05
+  done
+  wait "$pid"
+  status=$?
+  [ "$status" = 0 ] || fail "SIGTERM with $what: exit status $status"
+  [ "$(stat -c %s "$f" 2>/dev/null)" = 1344 ] || fail "SIGTERM with $what left no whole avset.cfg"
+  [ "$(u16_at "$f" 192)" -ge 50 ] || fail "SIGTERM with $what left a broken avset.cfg"
+}

@@ -5,24 +5,35 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QUuid>
+
+#include <QMessageBox>
+#include <QTimer>
 
 #include "app/ConferenceMedia.h"
 #include "audio/AudioCapture.h"
 #include "audio/PropertiesDlg.h"
 #include "common/WindowMessages.h"
 #include "config/ProfileStore.h"
+#include "contacts/ContactBook.h"
 #include "contacts/ContactEntry.h"
 #include "contacts/Imagetxt.h"
 #include "contacts/ListContact.h"
+#include "media/MediaSocket.h"
+#include "platform/TcpListener.h"
+#include "platform/UdpSocket.h"
 #include "signalling/ConferenceController.h"
 #include "support/Modal.h"
 #include "support/TempDir.h"
+#include "transfer/FileListener.h"
 #include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
+#include "unit/config/FileSizeLimit.h"
 #include "video/TestPatternSource.h"
 
 namespace kova {
@@ -82,11 +93,39 @@ TEST_F(MainDlgTest, EndOfSessionRunsTheQuitSequenceAndTeardownWritesSettings) {
         EXPECT_TRUE(dlg.quitFlag());
         EXPECT_EQ(ended.count(), 1);
         EXPECT_FALSE(dlg.isVisible());
-        EXPECT_FALSE(QFile::exists(dir.path("avset.cfg"))) << "written only at teardown";
+        EXPECT_EQ(TempDir::read(dir.path("avset.cfg")).size(), 1344) << "written before the end";
+        dlg.settings().audioBufferLength = 120;
     }
     const QByteArray saved = TempDir::read(dir.path("avset.cfg"));
     ASSERT_EQ(saved.size(), 1344);
     EXPECT_EQ(saved.mid(40, 4), "IV50");
+    EXPECT_EQ(static_cast<unsigned char>(saved[192]), 120) << "teardown writes what changed";
+}
+
+TEST_F(MainDlgTest, EndOfSessionEndsNestedModalDialogsAndNothingStartsAfterThem) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    QSignalSpy ended(&dlg, &CMainDlg::ended);
+    bool innerReturned = false;
+    // A message box over My Profile, the session ending while both run.
+    test::whenShown<QDialog>([&](QDialog* profile) {
+        QMessageBox box(QMessageBox::Question, "q", "q", QMessageBox::Ok, profile);
+        QTimer::singleShot(0, &dlg, [&] { dlg.endSession(); });
+        box.exec();
+        innerReturned = true;
+    });
+    dlg.onCommand(CMainDlg::ID_PROFILE);
+    EXPECT_TRUE(innerReturned);
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(dlg.hasEnded());
+    // A Devices Properties request after the end opens nothing.
+    test::whenShown<QDialog>([](QDialog* d) {
+        ADD_FAILURE() << "a dialog opened after the end";
+        d->reject();
+    });
+    dlg.onCommand(CMainDlg::ID_PROPERTIES);
 }
 
 TEST_F(MainDlgTest, ExitFromTheTrayPostsTheCloseRequest) {
@@ -256,6 +295,70 @@ TEST_F(MainDlgTest, PresenceRepliesReachTheListUnchanged) {
     QApplication::processEvents();
     EXPECT_TRUE(dlg.contactList().model().at(0).available);
     EXPECT_EQ(sendMessage(&dlg, MSG_CONTACT_ACTIVATED, QVariant::fromValue<void*>(nullptr), 0), 1);
+}
+
+TEST_F(MainDlgTest, PortsThatCannotBeBoundAreNamedInOneMessage) {
+    writeProfile();
+    auto portMessages = [] {
+        QStringList texts;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+                texts << box->text();
+            }
+        }
+        return texts;
+    };
+    {
+        MainDlgSetup held = setup();
+        UdpSocket video;
+        TcpListener files;
+        ASSERT_EQ(video.open(CMediaSocket::kVideoPort, held.bindAddress), 0);
+        ASSERT_EQ(files.open(CFileListener::kPort, held.bindAddress), 0);
+        CMainDlg dlg(held, 65507);
+        ASSERT_TRUE(dlg.initialise());
+        const QStringList texts = portMessages();
+        ASSERT_EQ(texts.size(), 1);
+        EXPECT_TRUE(texts[0].contains("UDP 6323: Another program already uses this port."))
+            << texts[0].toStdString();
+        EXPECT_TRUE(texts[0].contains("TCP 6327: Another program already uses this port."));
+        EXPECT_FALSE(texts[0].contains("6321")) << "the control port was free";
+        EXPECT_TRUE(dlg.isVisible());
+    }
+    // A bind address the machine no longer has: every port, with the program's text.
+    MainDlgSetup gone = setup();
+    gone.bindAddress = "198.51.100.77";
+    CMainDlg dlg(gone, 65507);
+    ASSERT_TRUE(dlg.initialise());
+    const QStringList texts = portMessages();
+    ASSERT_EQ(texts.size(), 1);
+    for (const char* port : {"UDP 6321", "UDP 6323", "UDP 6324", "UDP 6326", "TCP 6327"}) {
+        EXPECT_TRUE(texts[0].contains(QString(port) +
+                                      ": The specified address is not available from the local "
+                                      "machine."))
+            << port;
+    }
+}
+
+TEST_F(MainDlgTest, AFullDiskIsToldOnceAndKeepsTheContactFile) {
+    writeProfile();
+    CContactStore(dir.path("clset.cfg")).appendEntry("Ann", "ann@x", "127.0.0.9");
+    const QByteArray before = TempDir::read(dir.path("clset.cfg"));
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    {
+        test::FileSizeLimit full(16);
+        dlg.contacts().lookUpOrAdd("Bob", "bob@x", "127.0.0.10");
+        dlg.contacts().lookUpOrAdd("Cy", "cy@x", "127.0.0.11");
+    }
+    EXPECT_EQ(TempDir::read(dir.path("clset.cfg")), before);
+    int boxes = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+            ++boxes;
+            EXPECT_TRUE(box->text().contains("clset.cfg")) << box->text().toStdString();
+        }
+    }
+    EXPECT_EQ(boxes, 1);
 }
 
 }  // namespace
