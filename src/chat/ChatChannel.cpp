@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 #include <algorithm>
 
+#include "contacts/ContactEntry.h"
 #include "platform/UdpSocket.h"
 
 namespace kova {
@@ -17,6 +18,11 @@ CChatChannel::CChatChannel(QString bindAddress, QObject* parent)
 }
 
 CChatChannel::~CChatChannel() = default;
+
+QString CChatChannel::keyOf(const QString& address) {
+    const std::uint32_t key = contactKey(address);
+    return key == kInaddrNone ? address : keyText(key);
+}
 
 bool CChatChannel::isOpen() const {
     return socket_->isOpen();
@@ -33,8 +39,9 @@ int CChatChannel::ensureSocket() {
     return error;
 }
 
-int CChatChannel::Register(IChatWindow* window, const QString& address) {
+int CChatChannel::Register(IChatWindow* window, const QString& peerAddress) {
     const int error = ensureSocket();
+    const QString address = keyOf(peerAddress);
     auto it = std::find_if(entries_.begin(), entries_.end(),
                            [&](const Entry& e) { return e.address == address; });
     if (it != entries_.end()) {
@@ -46,7 +53,8 @@ int CChatChannel::Register(IChatWindow* window, const QString& address) {
     return error;
 }
 
-void CChatChannel::Unregister(const QString& address) {
+void CChatChannel::Unregister(const QString& peerAddress) {
+    const QString address = keyOf(peerAddress);
     auto it = std::find_if(entries_.begin(), entries_.end(),
                            [&](const Entry& e) { return e.address == address; });
     if (it != entries_.end()) {
@@ -54,7 +62,8 @@ void CChatChannel::Unregister(const QString& address) {
     }
 }
 
-IChatWindow* CChatChannel::Find(const QString& address) const {
+IChatWindow* CChatChannel::Find(const QString& peerAddress) const {
+    const QString address = keyOf(peerAddress);
     for (const Entry& e : entries_) {
         if (e.address == address && e.alive) {
             return e.window;
@@ -89,7 +98,7 @@ void CChatChannel::Send(ByteSpan payload, const QString& address) {
     if (ensureSocket() != 0) {
         return;
     }
-    const int error = socket_->sendTo(payload, address, kPort);
+    const int error = socket_->sendTo(payload, keyOf(address), kPort);
     if (error != 0) {
         qCDebug(lcChat) << "chat datagram to" << address << "lost:" << error;
     }

@@ -1,7 +1,9 @@
 #pragma once
 // The chat port: one UDP socket on 6326 shared by every open chat window, and
 // the list of those windows by peer address. A datagram goes to the window of
-// the address it came from; without one it is dropped.
+// the address it came from; without one it is dropped. Windows are keyed by the
+// dotted text of the address (keyOf): a contact stored by host name is opened
+// with the address its name resolved to, which is where its datagrams come from.
 
 #include <QObject>
 #include <QPointer>
@@ -44,6 +46,10 @@ public:
     // first needed.
     explicit CChatChannel(QString bindAddress = {}, QObject* parent = nullptr);
     ~CChatChannel() override;
+
+    // A dotted address in the form datagrams report their source ("127.1" is
+    // "127.0.0.1"); any other text as it is.
+    static QString keyOf(const QString& address);
 
     // Adds the window under the address, or replaces the window already there.
     // The socket is opened if it is not; the window is registered even when

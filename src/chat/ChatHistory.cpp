@@ -33,7 +33,9 @@ CChatHistory::CChatHistory(QWidget* parent)
     // handed to the desktop only when they are web or mail addresses.
     setOpenLinks(false);
     setOpenExternalLinks(false);
+    // Without undo the document also frees the text of the lines it drops.
     setUndoRedoEnabled(false);
+    document()->setMaximumBlockCount(kMaxLines);
     connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
         if (isOpenableLink(url) && openUrl_) {
             openUrl_(url);
@@ -53,6 +55,9 @@ QTextCursor CChatHistory::startLine() {
 void CChatHistory::AppendLine(const QString& name, const std::u16string& content,
                               const QTextCharFormat& headerFormat) {
     QTextCursor c = startLine();
+    // One edit: the oldest lines are dropped at its end, after the positions
+    // of this line have been used.
+    c.beginEditBlock();
     const int start = c.position();
     c.insertText(name + QTime::currentTime().toString(QStringLiteral("(HH:mm) ")), headerFormat);
     if (chat::isRtfDocument(content)) {
@@ -63,6 +68,7 @@ void CChatHistory::AppendLine(const QString& name, const std::u16string& content
         c.insertText(normalisedPlain(content), QTextCharFormat());
     }
     markLinks(start, c.position());
+    c.endEditBlock();
     scrollDown();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The history pane of a chat window: lines headed "name(HH:MM) " with the
-// message read as rich text, and web links in them that open on a click.
+// message read as rich text, and web links in them that open on a click. It
+// keeps the newest kMaxLines paragraphs.
 
 #include <QTextBrowser>
 #include <functional>
@@ -14,6 +15,9 @@ class CChatHistory : public QTextBrowser {
     Q_OBJECT
 public:
     using OpenUrl = std::function<void(const QUrl&)>;
+    // A long evening's chat; beyond it the oldest lines go, so a peer that
+    // floods the window cannot make it grow without end.
+    static constexpr int kMaxLines = 1000;
 
     explicit CChatHistory(QWidget* parent = nullptr);
 

@@ -32,7 +32,8 @@ QString CChatWindows::openBalloonText(const QString& name, const QString& addres
     return QStringLiteral(":)\n") + name + QStringLiteral("\n") + address;
 }
 
-CChatDlg* CChatWindows::Open(const QString& peerName, const QString& address) {
+CChatDlg* CChatWindows::Open(const QString& peerName, const QString& peerAddress) {
+    const QString address = CChatChannel::keyOf(peerAddress);
     if (channel_.FindAndShow(address)) {
         return dynamic_cast<CChatDlg*>(channel_.Find(address));
     }

@@ -34,10 +34,14 @@ public:
     void setFileOffer(CChatDlg::FileOffer offer) { offerFile_ = std::move(offer); }
     void setShowMessage(ShowMessage show) { showMessage_ = std::move(show); }
 
-    // Shows the open window of the address, or opens and registers a new one.
-    CChatDlg* Open(const QString& peerName, const QString& address);
+    // Shows the open window of the address, or opens and registers a new one,
+    // keyed as the channel keys it.
+    CChatDlg* Open(const QString& peerName, const QString& peerAddress);
     // The user's Chat command for a contact: the request to the peer, a notice
-    // when it could not be sent, and the window at once in either case.
+    // when it could not be sent, and the window at once in either case. The
+    // address is the contact's send address (CurrentContact::sendAddr): the
+    // peer answers from it, so an answer finds this window; a name that has
+    // not resolved fails to send as an invalid host.
     CChatDlg* StartChat(CControlChannel& control, const QString& name, const QString& address);
     // MSG_OPEN_CHAT, MSG_FIND_CHAT and MSG_CHAT_CLOSED: handled (result set)
     // and true; false for any other message.

@@ -17,9 +17,21 @@ std::uint32_t contactKey(const QString& address) {
     if (!host) {
         return kInaddrNone;
     }
+    return contactKeyOf(*host);
+}
+
+std::uint32_t contactKeyOf(std::uint32_t ipv4) {
     // Network order, first byte lowest.
-    const std::uint32_t h = *host;
+    const std::uint32_t h = ipv4;
     return (h >> 24) | ((h >> 8) & 0xFF00) | ((h << 8) & 0xFF0000) | (h << 24);
+}
+
+QString keyText(std::uint32_t key) {
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(key & 0xFF)
+        .arg((key >> 8) & 0xFF)
+        .arg((key >> 16) & 0xFF)
+        .arg(key >> 24);
 }
 
 ContactEntry ContactEntry::make(const QString& name, const QString& mail, const QString& addr,

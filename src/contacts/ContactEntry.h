@@ -1,7 +1,8 @@
 #pragma once
 // The record behind each contact of the list: the three texts in fixed fields,
-// the address as a 32-bit key for matching presence replies, and the time of
-// the last reply.
+// the address as a 32-bit key for matching presence replies and for sending,
+// and the time of the last reply. A contact stored by host name gets its key
+// from the name resolver; until then it has none.
 
 #include <cstdint>
 
@@ -19,6 +20,9 @@ constexpr std::uint32_t kInaddrNone = 0xFFFFFFFF;
 // address bytes in network order packed first-byte-lowest: "1.2.3.4" is
 // 0x04030201. kInaddrNone for anything else.
 std::uint32_t contactKey(const QString& address);
+// The key of an address in host byte order, and the dotted text of a key.
+std::uint32_t contactKeyOf(std::uint32_t ipv4);
+QString keyText(std::uint32_t key);
 
 struct ContactEntry {
     FixedUtf16<32> name;
@@ -34,6 +38,11 @@ struct ContactEntry {
     QString nameText() const { return QString::fromStdU16String(name.text()); }
     QString mailText() const { return QString::fromStdU16String(mail.text()); }
     QString addrText() const { return QString::fromStdU16String(addr.text()); }
+    // The stored address is a host name: its key comes from the resolver.
+    bool byName() const { return contactKey(addrText()) == kInaddrNone; }
+    // Where calls, chats and queries go: the key's dotted text; without a key
+    // the stored text, which a send refuses as an invalid host name.
+    QString sendAddrText() const { return key == kInaddrNone ? addrText() : keyText(key); }
 };
 
 }  // namespace kova

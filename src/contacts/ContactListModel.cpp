@@ -9,7 +9,13 @@ void ContactListModel::insert(const QString& name, const QString& mail, const QS
 
 void ContactListModel::update(int i, const QString& name, const QString& mail, const QString& addr,
                               std::uint32_t now) {
-    items_.at(i).entry = ContactEntry::make(name, mail, addr, now);
+    ContactEntry& e = items_.at(i).entry;
+    const std::uint32_t key = e.key;
+    const bool sameAddress = e.addrText() == addr;
+    e = ContactEntry::make(name, mail, addr, now);
+    if (sameAddress) {
+        e.key = key;
+    }
 }
 
 void ContactListModel::remove(int i) {
@@ -18,6 +24,15 @@ void ContactListModel::remove(int i) {
 
 ContactListModel::LookUp ContactListModel::lookUpOrAdd(const QString& name, const QString& mail,
                                                        const QString& addr, std::uint32_t now) {
+    const std::uint32_t peerKey = contactKey(addr);
+    const auto sameAddress = [&](const ContactEntry& e) {
+        return e.addrText() == addr || (e.key != kInaddrNone && e.key == peerKey);
+    };
+    // The contact's own text when it names the peer's address already.
+    const auto shownAddress = [&](int i) {
+        const ContactEntry& e = items_[i].entry;
+        return sameAddress(e) ? e.addrText() : addr;
+    };
     int found = -1;
     bool changed = false;
     int addressMatch = -1;
@@ -25,27 +40,27 @@ ContactListModel::LookUp ContactListModel::lookUpOrAdd(const QString& name, cons
         const ContactEntry& e = items_[i].entry;
         if (e.mailText() == mail) {
             found = i;
-            changed = e.addrText() != addr || e.nameText() != name;
+            changed = !sameAddress(e) || e.nameText() != name;
             break;
         }
-        if (e.addrText() == addr && e.nameText() == name) {
+        if (sameAddress(e) && e.nameText() == name) {
             found = i;
             changed = true;
             break;
         }
-        if (e.addrText() == addr) {
+        if (sameAddress(e)) {
             addressMatch = i;
         }
     }
     if (found >= 0) {
         if (changed) {
-            update(found, name, mail, addr, now);
+            update(found, name, mail, shownAddress(found), now);
         }
         return LookUp::Known;
     }
     if (addressMatch >= 0) {
         if (!name.isEmpty() && !mail.isEmpty()) {
-            update(addressMatch, name, mail, addr, now);
+            update(addressMatch, name, mail, shownAddress(addressMatch), now);
         }
         return LookUp::Known;
     }
@@ -66,6 +81,14 @@ int ContactListModel::presenceReply(bool idle, std::uint32_t key, std::uint32_t 
     return -1;
 }
 
+void ContactListModel::nameResolved(const QString& name, std::uint32_t ipv4, bool ok) {
+    for (Item& item : items_) {
+        if (item.entry.byName() && item.entry.addrText() == name) {
+            item.entry.key = ok ? contactKeyOf(ipv4) : kInaddrNone;
+        }
+    }
+}
+
 std::optional<QString> ContactListModel::pollStep(int i, std::uint32_t now) {
     if (i < 0 || i >= size()) {
         return std::nullopt;
@@ -76,7 +99,8 @@ std::optional<QString> ContactListModel::pollStep(int i, std::uint32_t now) {
         item.entry.lastHeard = now;
         item.available = false;
     }
-    return item.entry.addrText();
+    // A name goes to the poll as it is, to be resolved afresh on its worker.
+    return item.entry.byName() ? item.entry.addrText() : item.entry.sendAddrText();
 }
 
 QString ContactListModel::tooltip(int i) const {

@@ -24,7 +24,8 @@ public:
     const Item& at(int i) const { return items_.at(i); }
 
     void insert(const QString& name, const QString& mail, const QString& addr, std::uint32_t now);
-    // Keeps the availability; the entry is refilled and its clock restarted.
+    // Keeps the availability; the entry is refilled and its clock restarted. An
+    // unchanged address keeps the key its name resolved to.
     void update(int i, const QString& name, const QString& mail, const QString& addr,
                 std::uint32_t now);
     void remove(int i);
@@ -35,6 +36,8 @@ public:
     };
     // A peer that called or chatted: finds it by mail, or by address and name,
     // or by address alone, updating what it shows; never touches the stored list.
+    // A contact whose key is the peer's address has that address, and keeps
+    // its own text (a host name stays a name).
     LookUp lookUpOrAdd(const QString& name, const QString& mail, const QString& addr,
                        std::uint32_t now);
 
@@ -42,8 +45,14 @@ public:
     // returns its index, or -1 when no contact has that address.
     int presenceReply(bool idle, std::uint32_t key, std::uint32_t now);
 
-    // For the presence poll: contact i's address, after marking it not available
-    // when it has been silent for too long. nullopt when there is no contact i.
+    // The resolver's answer for a host name: every contact stored under that
+    // name takes the address's key (ipv4 in host byte order), or loses its key
+    // when the name did not resolve (ok false).
+    void nameResolved(const QString& name, std::uint32_t ipv4, bool ok);
+
+    // For the presence poll: contact i's address (its host name, else its dotted
+    // key), after marking it not available when it has been silent for too
+    // long. nullopt when there is no contact i.
     std::optional<QString> pollStep(int i, std::uint32_t now);
 
     // "mail\naddr\nOnline" or "...\nOffline"

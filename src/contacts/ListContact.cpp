@@ -59,10 +59,27 @@ void CListContact::refresh(int index) {
     item->setText(1, m.entry.nameText());
 }
 
+void CListContact::resolveName(int index) {
+    const ContactEntry& e = model_.at(index).entry;
+    if (!e.byName()) {
+        return;
+    }
+    if (resolver_ == nullptr) {
+        resolver_ = new NameResolver(this, resolve);
+        connect(resolver_, &NameResolver::resolved, this, &CListContact::NameResolved);
+    }
+    resolver_->lookUp(e.addrText());
+}
+
+void CListContact::NameResolved(const QString& name, quint32 ipv4, int error) {
+    model_.nameResolved(name, ipv4, error == 0);
+}
+
 void CListContact::Insert(const QString& name, const QString& mail, const QString& addr) {
     model_.insert(name, mail, addr, now());
     addTopLevelItem(new QTreeWidgetItem);
     refresh(model_.size() - 1);
+    resolveName(model_.size() - 1);
 }
 
 void CListContact::Update(int index, const QString& name, const QString& mail,
@@ -72,6 +89,7 @@ void CListContact::Update(int index, const QString& name, const QString& mail,
     }
     model_.update(index, name, mail, addr, now());
     refresh(index);
+    resolveName(index);
 }
 
 int CListContact::DeleteSelected() {
@@ -107,7 +125,7 @@ std::optional<CurrentContact> CListContact::Current() const {
         return std::nullopt;
     }
     const ContactEntry& e = model_.at(index).entry;
-    return CurrentContact{index, e.nameText(), e.mailText(), e.addrText()};
+    return CurrentContact{index, e.nameText(), e.mailText(), e.addrText(), e.sendAddrText()};
 }
 
 ContactListModel::LookUp CListContact::LookUpOrAdd(const QString& name, const QString& mail,

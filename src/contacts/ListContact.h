@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "contacts/ContactListModel.h"
+#include "platform/NameResolver.h"
 
 namespace kova {
 
@@ -16,7 +17,8 @@ struct CurrentContact {
     int index = -1;
     QString name;
     QString mail;
-    QString addr;
+    QString addr;      // as stored and shown
+    QString sendAddr;  // where calls and chats go (ContactEntry::sendAddrText)
 };
 
 class CListContact : public QTreeWidget {
@@ -45,6 +47,9 @@ public:
                                          const QString& addr);
     std::optional<QString> PollStep(int index);
     void PresenceReply(bool idle, std::uint32_t key);
+    // A host name's answer, from this list's resolver or the presence poll's
+    // (NameResolver::resolved's arguments).
+    void NameResolved(const QString& name, quint32 ipv4, int error);
     void SetBusyMark(bool busy) { busy_ = busy; }
     bool busyMark() const { return busy_; }
 
@@ -54,6 +59,9 @@ public:
 
     // Millisecond tick for the last-heard times; replaceable in tests.
     std::function<std::uint32_t()> clock;
+    // The look-up behind the resolver of contacts added, edited or loaded by
+    // host name; replaceable in tests before the first such contact.
+    NameResolver::Resolve resolve;
 
 signals:
     void commandRequested(int command);
@@ -68,9 +76,11 @@ protected:
 
 private:
     void refresh(int index);
+    void resolveName(int index);
     std::uint32_t now() const { return clock(); }
 
     ContactListModel model_;
+    NameResolver* resolver_ = nullptr;
     bool busy_ = false;
 };
 

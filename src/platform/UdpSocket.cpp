@@ -33,10 +33,9 @@ int UdpSocket::open(std::uint16_t port, const QString& bindAddress) {
     close();
     std::uint32_t local = INADDR_ANY;
     if (!bindAddress.isEmpty()) {
-        int error = 0;
-        auto addr = resolve(bindAddress, &error);
+        const auto addr = parseDotted(bindAddress);
         if (!addr) {
-            return fail(error);
+            return fail(kWsaInvalidHost);
         }
         local = *addr;
     }
@@ -79,10 +78,9 @@ int UdpSocket::sendTo(ByteSpan datagram, const QString& host, std::uint16_t port
     if (host.isEmpty()) {
         return fail(kWsaDestAddrRequired);
     }
-    int error = 0;
-    const auto addr = resolve(host, &error);
+    const auto addr = parseDotted(host);
     if (!addr) {
-        return fail(error);
+        return fail(kWsaInvalidHost);
     }
     return sendTo(datagram, *addr, port);
 }

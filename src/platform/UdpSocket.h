@@ -34,16 +34,19 @@ public:
     explicit UdpSocket(QObject* parent = nullptr);
     ~UdpSocket() override;
 
-    // Binds to the port on bindAddress (empty: every local interface) and starts
-    // read notifications. Returns 0 or the socket error.
+    // Binds to the port on bindAddress (empty: every local interface; dotted
+    // only, like every address this class takes) and starts read
+    // notifications. Returns 0 or the socket error.
     int open(std::uint16_t port, const QString& bindAddress = {});
     void close();
     bool isOpen() const { return fd_.load() >= 0; }
     // The bound port (useful after binding port 0).
     std::uint16_t localPort() const;
 
-    // Sends one datagram; a host name is resolved first. Callable from any
-    // thread while the socket is open: it is a single datagram operation.
+    // Sends one datagram. Callable from any thread while the socket is open: it
+    // is a single datagram operation. The address must be dotted: sends come
+    // from the UI thread, which never waits for a name service, so a host name
+    // fails as an invalid host (names are resolved on workers, see resolve()).
     // Returns 0 or the socket error.
     int sendTo(ByteSpan datagram, const QString& host, std::uint16_t port);
     int sendTo(ByteSpan datagram, std::uint32_t ipv4, std::uint16_t port);
@@ -69,7 +72,8 @@ public:
     // "a.b", "a" and hexadecimal/octal parts); nullopt for anything else.
     static std::optional<std::uint32_t> parseDotted(const QString& text);
     // A dotted address or a host name to its first IPv4 address. On failure
-    // returns nullopt and sets *error to the socket error.
+    // returns nullopt and sets *error to the socket error. A name blocks on the
+    // name service for as long as it takes: workers only.
     static std::optional<std::uint32_t> resolve(const QString& host, int* error);
 
 signals:

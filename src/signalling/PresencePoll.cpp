@@ -2,10 +2,16 @@
 
 #include <optional>
 
+#include "platform/SocketErrors.h"
+#include "platform/UdpSocket.h"
+
 namespace kova {
 
-PresencePoll::PresencePoll(PollStep pollStep, Query query, QObject* parent)
-    : QObject(parent), pollStep_(std::move(pollStep)), query_(std::move(query)) {
+PresencePoll::PresencePoll(PollStep pollStep, Query query, QObject* parent, Resolve resolve)
+    : QObject(parent),
+      pollStep_(std::move(pollStep)),
+      query_(std::move(query)),
+      resolve_(resolve ? std::move(resolve) : Resolve(&UdpSocket::resolve)) {
     timer_.setInterval(kPeriodMs);
     connect(&timer_, &QTimer::timeout, this, &PresencePoll::pollOnce);
 }
@@ -52,13 +58,38 @@ bool PresencePoll::pollOnce() {
             if (closing_) {
                 return;
             }
-            query_(address);
+            ask(address);
             QThread::yieldCurrentThread();
         }
     });
     worker_->setObjectName(QStringLiteral("kova-presence-poll"));
     worker_->start();
     return true;
+}
+
+void PresencePoll::ask(const QString& address) {
+    if (UdpSocket::parseDotted(address)) {
+        query_(address);
+        return;
+    }
+    int error = 0;
+    const std::optional<std::uint32_t> ipv4 = resolve_(address, &error);
+    if (ipv4) {
+        error = 0;
+    } else if (error == 0) {
+        error = kWsaInvalidHost;
+    }
+    // Queued: the contact list lives on the poll's thread. The destructor
+    // waits for this worker, so `this` is still there to post to.
+    QMetaObject::invokeMethod(
+        this,
+        [this, address, value = ipv4.value_or(0), error] {
+            emit nameResolved(address, value, error);
+        },
+        Qt::QueuedConnection);
+    if (ipv4) {
+        query_(UdpSocket::dottedText(*ipv4));
+    }
 }
 
 }  // namespace kova

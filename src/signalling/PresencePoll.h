@@ -1,14 +1,17 @@
 #pragma once
 // The presence poll: every 10 s each contact (at most 30) is asked whether it is
 // free. The contacts silent for too long are marked on the UI thread first; a
-// short-lived worker then resolves the addresses and sends the queries, so a
-// slow name service never holds up the window.
+// short-lived worker then resolves the host names among the addresses and sends
+// the queries to the dotted addresses, so a slow name service never holds up the
+// window. Each name's answer goes back to the UI thread (nameResolved), where
+// the contact list keys the contact by it: a dynamic-DNS name follows its host.
 
 #include <QObject>
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -25,8 +28,13 @@ public:
     // the worker thread.
     using PollStep = std::function<std::optional<QString>(int)>;
     using Query = std::function<void(const QString&)>;
+    // A host name to its address in host byte order, or nullopt with *error
+    // set; called on the worker thread.
+    using Resolve = std::function<std::optional<std::uint32_t>(const QString&, int* error)>;
 
-    PresencePoll(PollStep pollStep, Query query, QObject* parent = nullptr);
+    // resolve: the socket layer's look-up unless given. A name that does not
+    // resolve is not queried.
+    PresencePoll(PollStep pollStep, Query query, QObject* parent = nullptr, Resolve resolve = {});
     // Asks a running pass to stop after its current query and waits for it.
     ~PresencePoll() override;
 
@@ -44,9 +52,17 @@ public:
     // Waits for a running pass (tests).
     void waitForPass();
 
+signals:
+    // On the poll's thread, after the pass's look-up of a host name: ipv4 in
+    // host byte order and error 0, or ipv4 0 and the socket error.
+    void nameResolved(const QString& name, quint32 ipv4, int error);
+
 private:
+    void ask(const QString& address);
+
     PollStep pollStep_;
     Query query_;
+    Resolve resolve_;
     QTimer timer_;
     QThread* worker_ = nullptr;
     std::atomic<bool> closing_{false};

@@ -47,7 +47,7 @@ TEST(UdpSocket, OversizedDatagramFailsAndIsConsumed) {
     ASSERT_EQ(a.open(0, "127.0.0.1"), 0);
     ASSERT_EQ(b.open(0, "127.0.0.1"), 0);
     QSignalSpy spy(&b, &UdpSocket::readNotification);
-    ASSERT_EQ(a.sendTo(pattern(457), "localhost", b.localPort()), 0);
+    ASSERT_EQ(a.sendTo(pattern(457), "127.0.0.1", b.localPort()), 0);
     ASSERT_EQ(a.sendTo(pattern(2), "127.0.0.1", b.localPort()), 0);
     ASSERT_TRUE(spy.wait(5000));
 
@@ -68,8 +68,12 @@ TEST(UdpSocket, FailuresComeBackAsSocketErrors) {
     EXPECT_EQ(a.sendTo(two, QString(), 9), kWsaDestAddrRequired);
     std::vector<std::byte> tooBig(UdpSocket::kMaxDatagram + 1);
     EXPECT_EQ(a.sendTo(tooBig, "127.0.0.1", 9), kWsaMsgSize);
+    // Sends never wait for a name service: a name is refused, not looked up.
+    EXPECT_EQ(a.sendTo(two, "localhost", 9), kWsaInvalidHost);
+    EXPECT_EQ(lastSocketError(), kWsaInvalidHost);
 
     UdpSocket b;
+    EXPECT_EQ(b.open(0, "localhost"), kWsaInvalidHost);
     EXPECT_EQ(b.open(a.localPort(), "127.0.0.1"), kWsaAddrInUse);
     EXPECT_FALSE(b.isOpen());
 }

@@ -102,6 +102,24 @@ TEST_F(ChatDlgTest, ReceivedLinesFlashUntilTheUserTurnsToTheWindow) {
     EXPECT_TRUE(history().endsWith(") Disconnected!:)"));
 }
 
+TEST_F(ChatDlgTest, AFloodKeepsOnlyTheNewestLines) {
+    open();
+    constexpr int kMax = CChatHistory::kMaxLines;
+    for (int i = 0; i < kMax + 150; ++i) {
+        dlg->ReceiveMessage(QString("line %1").arg(i).toStdU16String());
+    }
+    // A message of several paragraphs, with a link in its last one.
+    dlg->ReceiveMessage(u"one\r\ntwo\r\nsee http://example.org/x");
+    const QTextDocument* doc = dlg->history()->document();
+    ASSERT_EQ(doc->blockCount(), kMax);
+    EXPECT_TRUE(doc->firstBlock().text().endsWith(QString(") line %1").arg(153)));
+    EXPECT_EQ(doc->lastBlock().text(), "see http://example.org/x");
+    QTextCursor link(doc->lastBlock());
+    link.setPosition(doc->lastBlock().position() + 6);
+    EXPECT_EQ(link.charFormat().anchorHref(), "http://example.org/x")
+        << "links are marked where the line ended up";
+}
+
 TEST_F(ChatDlgTest, CloseSendsOneFarewellStoresPlacementAndLeavesTheChannel) {
     open();
     dlg->setGeometry(40, 50, 400, 300);
@@ -205,6 +223,7 @@ TEST_F(ChatDlgTest, ChatWindowsOpenOncePerPeerAndAnswerTheControlMessages) {
     EXPECT_EQ(first->windowTitle(), "Carol");
     EXPECT_EQ(first->captionText(), ":) Carol");
     EXPECT_EQ(windows.Open("Carol", "10.0.0.7"), first);
+    EXPECT_EQ(windows.Open("Carol", "10.0.7"), first) << "the same address, spelt short";
     EXPECT_EQ(windows.windows().size(), 1);
 
     EXPECT_TRUE(windows.handleMessage(find));
