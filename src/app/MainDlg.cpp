@@ -212,6 +212,8 @@ bool CMainDlg::initialise() {
     presence_ = std::make_unique<PresencePoll>(
         [this](int i) { return list_->PollStep(i); },
         [this](const QString& address) { control_->queryPresence(address); });
+    // A pass's answer for a contact stored by host name keys that contact.
+    connect(presence_.get(), &PresencePoll::nameResolved, list_, &CListContact::NameResolved);
 
     media_->setPreview(new CShowWnd(videoArea_));
     updateStatusPanel();
