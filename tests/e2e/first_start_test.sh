@@ -40,7 +40,12 @@ changed=$(compare -metric AE "$shots/first.png" "$shots/second.png" null: 2>&1 |
 [ "${changed%% *}" -gt 1000 ] 2>/dev/null || fail "the local video does not run ($changed pixels changed)"
 [ -n "${KOVA_KEEP_SHOTS:-}" ] && cp "$shots"/*.png "$KOVA_KEEP_SHOTS"/
 
-sigterm_ends "$pid" "the main window"
+# My Profile from the main window's band: a modal dialog of the running program.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+band_button_centre 1
+xdotool mousemove --sync $((X + BX)) $((Y + BY)) click 1
+wait_for 10 visible_window "My Profile" || fail "the Profile button opened no My Profile"
+sigterm_ends "$pid" "My Profile open over the running main window"
 avset="$XDG_CONFIG_HOME/kova/avset.cfg"
 [ "$(dd if="$avset" bs=1 skip=40 count=4 2>/dev/null)" = "MJPG" ] || fail "OK did not store MJPG"
 name=$(dd if="$avset" bs=1 skip=196 count=24 2>/dev/null | iconv -f UTF-16LE -t UTF-8)
@@ -83,4 +88,4 @@ else
   echo "note: no tmpfs here, the full-disk case is left out"
 fi
 echo "PASS: first start led through My Profile and Devices Properties to running local video;" \
-  "SIGTERM ended the chooser, Devices Properties and the main window at once$full"
+  "SIGTERM ended the chooser, Devices Properties and My Profile at once$full"
