@@ -10,7 +10,13 @@ namespace kova {
 std::uint64_t videoFrameSize(const BitmapInfoHeader& f) {
     const std::uint64_t w = static_cast<std::uint64_t>(std::llabs(f.width));
     const std::uint64_t h = static_cast<std::uint64_t>(std::llabs(f.height));
-    return ((w * h * f.bitCount + 31) & ~std::uint64_t{31}) / 8;
+    // Each side is below 2^32, so w * h fits; the bit count could carry the
+    // product past 64 bits and round it to a small, acceptable size.
+    const std::uint64_t pixels = w * h;
+    if (f.bitCount != 0 && pixels > (UINT64_MAX - 31) / f.bitCount) {
+        return UINT64_MAX;
+    }
+    return ((pixels * f.bitCount + 31) & ~std::uint64_t{31}) / 8;
 }
 
 std::uint64_t audioFrameSize(ByteSpan area, std::uint16_t bufferMs) {

@@ -3,7 +3,6 @@
 #include <QLoggingCategory>
 #include <QThread>
 #include <algorithm>
-#include <thread>
 
 #include "common/WindowMessages.h"
 #include "media/MediaSizes.h"
@@ -14,38 +13,6 @@ namespace kova {
 
 namespace {
 Q_LOGGING_CATEGORY(lcMedia, "kova.media", QtWarningMsg)
-
-// Holds a busy flag for a scope. The wait sleeps while the flag is set, at most
-// kBusySleeps times; after the last sleep it gives up even if the flag has just
-// cleared. Every exit clears a flag it set.
-class BusyGuard {
-public:
-    explicit BusyGuard(std::atomic<bool>& flag) : flag_(flag) {
-        for (int sleeps = 0;; ++sleeps) {
-            if (!flag_.exchange(true, std::memory_order_acquire)) {
-                held_ = true;
-                return;
-            }
-            if (sleeps == CMediaSocket::kBusySleeps) {
-                return;
-            }
-            std::this_thread::sleep_for(CMediaSocket::kBusySleep);
-        }
-    }
-    ~BusyGuard() {
-        if (held_) {
-            flag_.store(false, std::memory_order_release);
-        }
-    }
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-    explicit operator bool() const { return held_; }
-
-private:
-    std::atomic<bool>& flag_;
-    bool held_ = false;
-};
 
 std::uint64_t frameCap(int deliveryMessage) {
     switch (deliveryMessage) {
@@ -66,7 +33,17 @@ CMediaSocket::CMediaSocket(QString bindAddress, QObject* parent)
 }
 
 CMediaSocket::~CMediaSocket() {
-    Close();
+    {
+        // A send from another thread must be out before the socket goes; it
+        // stops at its next datagram, and no send outlasts kSendWait by much.
+        std::unique_lock lock(sendLock_);
+        changeWaiting_.store(true);
+        sendDone_.wait_for(lock, 2 * kSendWait, [this] { return !sending_; });
+        sending_ = true;
+        hasPending_ = false;
+    }
+    active_.store(false);
+    closeSocket();
 }
 
 bool CMediaSocket::isOpen() const {
@@ -76,36 +53,23 @@ bool CMediaSocket::isOpen() const {
 bool CMediaSocket::Open(QObject* target, const QString& peerAddress, int deliveryMessage,
                         std::uint64_t maxFrame, std::uint16_t port, std::size_t maxDatagram) {
     Q_ASSERT(QThread::currentThread() == thread());
-    // A sender that still holds the flag after the whole wait is past any
-    // bounded send; going on is safer than leaving a call without media.
-    const BusyGuard sending(sendBusy_);
-    if (!sending) {
-        qCWarning(lcMedia) << "open while a send is still running";
-    }
     active_.store(false);
-    closeSocket();
-    target_ = target;
-    deliveryMessage_ = deliveryMessage;
+    Setting next;
+    next.target = target;
+    next.deliveryMessage = deliveryMessage;
     // A datagram above the socket layer's limit would only fail: fragment instead.
-    framer_.setMaxDatagram(std::min(maxDatagram, UdpSocket::kMaxDatagram));
-    if (maxFrame <= MediaHeader::kSize || maxFrame > frameCap(deliveryMessage)) {
+    next.maxDatagram = std::min(maxDatagram, UdpSocket::kMaxDatagram);
+    const bool opens = maxFrame > MediaHeader::kSize && maxFrame <= frameCap(deliveryMessage);
+    if (opens) {
+        next.maxFrame = static_cast<std::size_t>(maxFrame);
+        next.port = port;
+        // The peer's address is the one its control datagrams came from.
+        next.peer = UdpSocket::parseDotted(peerAddress);
+    } else {
         qCDebug(lcMedia) << "channel on" << port << "stays closed: frame size" << maxFrame;
-        reassembler_.release();
-        return false;
     }
-    port_ = port;
-    int error = 0;
-    peerIpv4_ = UdpSocket::resolve(peerAddress, &error);
-    reassembler_.reset(static_cast<std::size_t>(maxFrame));
-    active_.store(true);
-    error = socket_->open(port, bindAddress_);
-    if (error == 0) {
-        error = socket_->setBufferSizes(kReceiveBufferBytes, kSendBufferBytes);
-    }
-    if (error != 0) {
-        qCDebug(lcMedia) << "channel on" << port << "socket error" << error;
-    }
-    return true;
+    change(std::move(next));
+    return opens;
 }
 
 void CMediaSocket::Deactivate() {
@@ -118,13 +82,87 @@ void CMediaSocket::Deactivate() {
 
 void CMediaSocket::Close() {
     Q_ASSERT(QThread::currentThread() == thread());
-    const BusyGuard sending(sendBusy_);
     active_.store(false);
+    change(std::nullopt);
+}
+
+void CMediaSocket::change(Change next) {
+    {
+        std::lock_guard lock(sendLock_);
+        if (sending_) {
+            // The send under way applies the latest change when it returns.
+            pending_ = std::move(next);
+            hasPending_ = true;
+            changeWaiting_.store(true);
+            return;
+        }
+        // This change supersedes one still queued for the owning thread.
+        hasPending_ = false;
+        sending_ = true;
+    }
+    apply(next);
+    {
+        std::lock_guard lock(sendLock_);
+        sending_ = false;
+    }
+}
+
+void CMediaSocket::applyPending() {
+    Change next;
+    {
+        std::lock_guard lock(sendLock_);
+        if (!hasPending_ || sending_) {
+            return;
+        }
+        next = std::move(pending_);
+        hasPending_ = false;
+        sending_ = true;
+    }
+    changeWaiting_.store(false);
+    apply(next);
+    {
+        std::lock_guard lock(sendLock_);
+        sending_ = false;
+    }
+}
+
+void CMediaSocket::apply(const Change& next) {
+    Q_ASSERT(QThread::currentThread() == thread());
     closeSocket();
-    // A delivery in progress still reads the frame; the buffers go with the
-    // next Open then.
-    if (!receiveBusy_.load()) {
+    if (!next) {
+        replaceBuffers(0);
+        return;
+    }
+    target_ = next->target;
+    deliveryMessage_ = next->deliveryMessage;
+    framer_.setMaxDatagram(next->maxDatagram);
+    if (next->maxFrame == 0) {
+        replaceBuffers(0);
+        return;
+    }
+    port_ = next->port;
+    peerIpv4_ = next->peer;
+    replaceBuffers(next->maxFrame);
+    active_.store(true);
+    int error = socket_->open(port_, bindAddress_);
+    if (error == 0) {
+        error = socket_->setBufferSizes(kReceiveBufferBytes, kSendBufferBytes);
+    }
+    if (error != 0) {
+        qCDebug(lcMedia) << "channel on" << port_ << "socket error" << error;
+    }
+}
+
+void CMediaSocket::replaceBuffers(std::size_t maxFrame) {
+    if (receiveBusy_.load()) {
+        // The delivery under way still reads its frame from the old buffers.
+        retired_ = std::move(reassembler_);
+        reassembler_ = MediaReassembler{};
+    }
+    if (maxFrame == 0) {
         reassembler_.release();
+    } else {
+        reassembler_.reset(maxFrame);
     }
 }
 
@@ -134,13 +172,36 @@ void CMediaSocket::closeSocket() {
 }
 
 void CMediaSocket::SendFrame(std::span<std::byte> buffer) {
-    const BusyGuard sending(sendBusy_);
-    if (!sending) {
-        return;
+    {
+        std::lock_guard lock(sendLock_);
+        if (sending_ || hasPending_) {
+            return;
+        }
+        sending_ = true;
     }
     const auto deadline = std::chrono::steady_clock::now() + kSendWait;
     framer_.sendFrame(
         buffer, [this, deadline](ByteSpan datagram) { return sendDatagram(datagram, deadline); });
+    finishSend();
+}
+
+void CMediaSocket::finishSend() {
+    bool changed = false;
+    {
+        std::lock_guard lock(sendLock_);
+        sending_ = false;
+        changed = hasPending_;
+    }
+    sendDone_.notify_all();
+    if (!changed) {
+        return;
+    }
+    if (QThread::currentThread() == thread()) {
+        applyPending();
+    } else {
+        // Sockets and notifiers belong to the owning thread.
+        QMetaObject::invokeMethod(this, &CMediaSocket::applyPending, Qt::QueuedConnection);
+    }
 }
 
 bool CMediaSocket::sendDatagram(ByteSpan datagram, std::chrono::steady_clock::time_point deadline) {
@@ -148,6 +209,9 @@ bool CMediaSocket::sendDatagram(ByteSpan datagram, std::chrono::steady_clock::ti
         return false;
     }
     for (;;) {
+        if (changeWaiting_.load()) {
+            return false;
+        }
         const int error = socket_->sendTo(datagram, *peerIpv4_, port_);
         if (error != kWsaWouldBlock) {
             return error == 0;
@@ -181,6 +245,10 @@ void CMediaSocket::onReadNotification() {
             continue;
         }
         lastSourceIpv4_ = r.sourceIpv4;
+        if (!peerIpv4_ || r.sourceIpv4 != *peerIpv4_) {
+            strangers_.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
         if (r.sourcePort != port_) {
             continue;
         }
@@ -196,11 +264,10 @@ void CMediaSocket::onReadNotification() {
         }
     }
     receiveBusy_.store(false);
+    // Changed during a delivery: the old buffers are no longer in use.
+    retired_.release();
     if (active_.load()) {
         socket_->setReadNotifications(true);
-    } else if (!socket_->isOpen()) {
-        // Closed during a delivery: the buffers are no longer in use.
-        reassembler_.release();
     }
 }
 

@@ -4,29 +4,37 @@
 // hands every complete frame it receives synchronously to the target window.
 // Created once with the main window and reused for every call.
 //
+// Only the peer is heard: while the channel is open, datagrams from any other
+// address are read and dropped (and counted), so a stranger can neither inject
+// frames into the call nor stall it by keeping the queue full.
+//
 // Threads. Receiving, Open, Deactivate and Close run on the thread that owns
 // the object (the UI thread, where the socket notifications arrive). SendFrame
 // may come from one other thread at a time (audio capture sends from its own
-// thread while the UI thread receives). Two std::atomic busy flags keep this
-// safe without a lock:
-//  - send busy guards everything a send touches (socket, peer, port, framer).
-//    SendFrame takes it with the bounded busy wait and drops the frame when it
-//    cannot; Open and Close take it too before they change the socket, so a
-//    send never runs on a socket being closed. A send holds the flag for at
-//    most kSendWait plus the system calls, well inside the wait's 1 s.
+// thread while the UI thread receives). Nobody sleeps or waits for a flag:
+//  - a send holds the send lock's busy mark for its whole frame. A second send
+//    while one runs is dropped (re-entry, or a producer faster than the link).
+//  - Open and Close replace the socket and what a send reads (peer, port,
+//    framer). When a send is under way they do not wait for it: the change is
+//    left pending, the send stops at its next datagram and applies the change
+//    as it returns (posted to the owning thread when it runs elsewhere), so a
+//    socket is never closed under a sender. Sends are dropped while a change
+//    is pending.
 //  - receive busy keeps receives from overlapping. Only the owning thread
-//    receives, so a set flag means re-entry from a nested event loop; sleeping
-//    would only freeze that thread, so such a read returns at once and the
-//    datagram stays queued. Read notifications are paused while a frame is
-//    being delivered and while the channel is inactive, so a level-triggered
-//    notifier never spins.
+//    receives, so a set flag means re-entry from a nested event loop; such a
+//    read returns at once and the datagram stays queued. Read notifications
+//    are paused while a frame is being delivered and while the channel is
+//    inactive, so a level-triggered notifier never spins. A change during a
+//    delivery keeps the old buffers until the delivery returns.
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 
 #include "common/ByteIo.h"
@@ -44,9 +52,6 @@ class CMediaSocket : public QObject, public IFrameSink {
 public:
     static constexpr std::uint16_t kVideoPort = 6323;
     static constexpr std::uint16_t kAudioPort = 6324;
-    // Busy wait: at most 100 sleeps of 10 ms.
-    static constexpr int kBusySleeps = 100;
-    static constexpr std::chrono::milliseconds kBusySleep{10};
     // Longest a frame's send waits for room in the socket's send buffer before
     // the rest of the frame is abandoned.
     static constexpr std::chrono::milliseconds kSendWait{500};
@@ -62,14 +67,15 @@ public:
     ~CMediaSocket() override;
 
     // Starts the channel for a call: frames of at most maxFrame bytes from the
-    // peer, delivered to target with deliveryMessage; sends to peerAddress at
-    // port in datagrams of at most maxDatagram bytes (cut to what the socket
-    // layer can send). A channel that was open is closed first. maxFrame of 4
+    // peer, delivered to target with deliveryMessage; sends to peerAddress (a
+    // dotted address: no name is looked up here) at port in datagrams of at
+    // most maxDatagram bytes (cut to what the socket layer can send), and hears
+    // only that address. A channel that was open is closed first. maxFrame of 4
     // or less, or above the stream's cap (kMaxVideoFrameSize for
     // MSG_VIDEO_DATA, kMaxAudioFrameSize for MSG_AUDIO_DATA, the larger
     // otherwise), leaves the channel closed. Returns whether the channel is
-    // active; a port that cannot be bound is not reported (the channel then
-    // neither sends nor receives).
+    // active (or will be, once a send under way returns); a port that cannot
+    // be bound is not reported (the channel then neither sends nor receives).
     bool Open(QObject* target, const QString& peerAddress, int deliveryMessage,
               std::uint64_t maxFrame, std::uint16_t port, std::size_t maxDatagram);
     // Stops delivering: datagrams that arrive are no longer read.
@@ -84,8 +90,11 @@ public:
     std::uint8_t lastReceivedSequence() const { return lastReceivedSequence_.load(); }
     bool isActive() const { return active_.load(); }
     bool isOpen() const;
-    // Sender of the last datagram read (host order); stored, never compared.
+    // Sender of the last datagram read (host order), whoever it was.
     std::uint32_t lastSourceIpv4() const { return lastSourceIpv4_; }
+    // Datagrams read and dropped because they came from another address than
+    // the peer's (any thread).
+    std::uint64_t strangerDatagrams() const { return strangers_.load(std::memory_order_relaxed); }
     std::size_t maxFrame() const { return reassembler_.maxFrame(); }
     std::size_t maxDatagram() const { return framer_.maxDatagram(); }
 
@@ -95,8 +104,25 @@ public:
     static ByteSpan deliveredFrame(const WindowMessage& message);
 
 private:
+    // What Open asks for; maxFrame 0 leaves the channel closed.
+    struct Setting {
+        QPointer<QObject> target;
+        int deliveryMessage = 0;
+        std::size_t maxDatagram = 0;
+        std::size_t maxFrame = 0;
+        std::optional<std::uint32_t> peer;
+        std::uint16_t port = 0;
+    };
+    // An empty change closes the channel.
+    using Change = std::optional<Setting>;
+
     void onReadNotification();
+    void change(Change next);
+    void applyPending();
+    void apply(const Change& next);
     void closeSocket();
+    void replaceBuffers(std::size_t maxFrame);
+    void finishSend();
     bool sendDatagram(ByteSpan datagram, std::chrono::steady_clock::time_point deadline);
 
     const QString bindAddress_;
@@ -106,13 +132,25 @@ private:
     QPointer<QObject> target_;
     int deliveryMessage_ = 0;
     MediaReassembler reassembler_;
+    // The buffers of a delivery under way when the channel changed.
+    MediaReassembler retired_;
     std::uint32_t lastSourceIpv4_ = 0;
     std::atomic<bool> active_{false};
     std::atomic<std::uint8_t> lastReceivedSequence_{0};
     std::atomic<bool> receiveBusy_{false};
+    std::atomic<std::uint64_t> strangers_{0};
 
-    // Under sendBusy_ (port_ is also read by the owning thread, its only writer).
-    std::atomic<bool> sendBusy_{false};
+    std::mutex sendLock_;
+    std::condition_variable sendDone_;
+    // Under sendLock_: a send (or a change) is running; a change waits for it.
+    bool sending_ = false;
+    bool hasPending_ = false;
+    Change pending_;
+    // Set while a change waits, so a long send gives up at its next datagram.
+    std::atomic<bool> changeWaiting_{false};
+
+    // Written only by the owning thread while it holds sending_; read by a
+    // send, and by the owning thread at any time.
     MediaFramer framer_;
     std::optional<std::uint32_t> peerIpv4_;
     std::uint16_t port_ = 0;
