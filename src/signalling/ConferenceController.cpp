@@ -43,7 +43,7 @@ void CConferenceController::startCall() {
         return;
     }
     control_.setPeerName(contact->name);
-    if (!control_.call(contact->addr)) {
+    if (!control_.call(contact->sendAddr)) {
         return;
     }
     qCInfo(lcCalls) << "calling" << contact->addr;
@@ -63,6 +63,7 @@ void CConferenceController::onCallDeclined() {
 }
 
 void CConferenceController::resetAfterFailedCall(bool timedOut) {
+    control_.cancelCall();
     if (!control_.inCall()) {
         controls_.showIdle();
         if (timedOut) {
@@ -80,6 +81,13 @@ void CConferenceController::removeWaitPopup() {
 }
 
 void CConferenceController::startConference() {
+    if (starting_) {
+        // A second call accepted inside one of this start's nested loops: the
+        // start under way owns the media, so that call ends at once.
+        qCInfo(lcCalls) << "call from" << control_.peerAddress() << "ended: a start is under way";
+        control_.hangUp();
+        return;
+    }
     if (running_ || media_.receivingWindowOpen()) {
         return;
     }
@@ -92,17 +100,54 @@ void CConferenceController::startConference() {
     peer.videoFrameSize = videoFrameSize(peer.parameters.video);
     peer.audioFrameSize =
         audioFrameSize(peer.parameters.audioFormat, peer.parameters.audioBufferMs);
-    media_.prepare(peer);
 
+    // Each step may show a box whose nested loop delivers the peer's hang-up or
+    // another call; after any of them the start goes on only for the same,
+    // still running call.
+    starting_ = true;
+    const int generation = ++generation_;
+    const auto stillOurs = [&] {
+        return generation == generation_ && control_.inCall() &&
+               control_.peerAddress() == peer.address;
+    };
+    const auto abandon = [&] {
+        starting_ = false;
+        qCInfo(lcCalls) << "conference with" << peer.address << "ended while starting";
+        media_.stopSending();
+        media_.closeReceiving();
+        if (control_.peerAddress() == peer.address) {
+            control_.hangUp();
+        }
+        media_.endCompressor();
+        control_.setFrameAck(true);
+        controls_.showEnded();
+    };
+
+    media_.prepare(peer);
     if (!media_.showReceivingWindow()) {
+        starting_ = false;
         controls_.showError(QStringLiteral("Error creating Dialog"));
         return;
     }
+    if (!stillOurs()) {
+        abandon();
+        return;
+    }
     if (!media_.startVideoSender()) {
+        starting_ = false;
         controls_.showError(QStringLiteral("Error Set Video Parameters"));
         return;
     }
+    if (!stillOurs()) {
+        abandon();
+        return;
+    }
     media_.startAudioCapture();
+    if (!stillOurs()) {
+        abandon();
+        return;
+    }
+    starting_ = false;
     control_.setFrameAck(true);
     running_ = true;
     qCInfo(lcCalls) << "conference with" << peer.address << "running";
@@ -118,6 +163,8 @@ void CConferenceController::startConference() {
 }
 
 void CConferenceController::hangUp() {
+    // A start in progress notices the new generation when its box closes.
+    ++generation_;
     if (!running_) {
         return;
     }

@@ -85,6 +85,10 @@ private:
     QObject* popupOwner_;
     std::unique_ptr<CWaitPopup> popup_;
     bool running_ = false;
+    // A start is between its first and last step (each may run a nested loop).
+    bool starting_ = false;
+    // Moves on with every start and every hang-up.
+    int generation_ = 0;
     int waitMs_ = kWaitMs;
 };
 

@@ -2,6 +2,7 @@
 
 #include "contacts/ContactEntry.h"
 
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QThread>
 #include <QWidget>
@@ -33,13 +34,19 @@ void writeText(std::array<std::byte, CallDatagram::kSize>& block, std::size_t of
 // channel may be gone when the nested loop returns.
 class OpenPrompt {
 public:
-    OpenPrompt(QStringList& list, QObject* channel, QString sender)
-        : list_(list), channel_(channel), sender_(std::move(sender)) {
+    OpenPrompt(QStringList& list, int& strangers, bool stranger, QObject* channel, QString sender)
+        : list_(list),
+          strangers_(strangers),
+          stranger_(stranger),
+          channel_(channel),
+          sender_(std::move(sender)) {
         list_.append(sender_);
+        strangers_ += stranger_ ? 1 : 0;
     }
     ~OpenPrompt() {
         if (channel_) {
             list_.removeOne(sender_);
+            strangers_ -= stranger_ ? 1 : 0;
         }
     }
     OpenPrompt(const OpenPrompt&) = delete;
@@ -47,6 +54,8 @@ public:
 
 private:
     QStringList& list_;
+    int& strangers_;
+    bool stranger_;
     QPointer<QObject> channel_;
     QString sender_;
 };
@@ -140,20 +149,58 @@ bool CControlChannel::Send(std::uint8_t command, const QString& address, bool re
 
 bool CControlChannel::call(const QString& address) {
     peerAddress_ = address;
+    callCancelled_ = false;
+    if (state_ != State::InCall) {
+        state_ = State::Calling;
+    }
     return Send(CTL_CALL, address, true);
 }
 
+void CControlChannel::cancelCall() {
+    if (state_ == State::Calling) {
+        state_ = State::Idle;
+        callCancelled_ = true;
+    }
+}
+
 bool CControlChannel::requestChat(const QString& address) {
-    return Send(CTL_CHAT, address, true);
+    if (!Send(CTL_CHAT, address, true)) {
+        return false;
+    }
+    const qint64 now = QDeadlineTimer::current().deadline();
+    pendingChats_.removeIf([&](const auto& p) { return p.first == address || p.second < now; });
+    if (pendingChats_.size() >= kMaxPendingChats) {
+        pendingChats_.removeFirst();
+    }
+    pendingChats_.append({address, now + kPendingChatMs});
+    return true;
+}
+
+bool CControlChannel::takePendingChat(const QString& sender) {
+    const qint64 now = QDeadlineTimer::current().deadline();
+    bool found = false;
+    pendingChats_.removeIf([&](const auto& p) {
+        if (p.first == sender) {
+            found = p.second >= now;
+            return true;
+        }
+        return p.second < now;
+    });
+    return found;
+}
+
+bool CControlChannel::fromPeer(std::uint32_t sourceIpv4) const {
+    const auto peer = UdpSocket::parseDotted(peerAddress_);
+    return peer && *peer == sourceIpv4;
 }
 
 void CControlChannel::hangUp() {
-    if (!inCall_ || peerAddress_.isEmpty()) {
+    if (state_ != State::InCall || peerAddress_.isEmpty()) {
         return;
     }
     // Cleared before the send: a failed send shows a dialog whose nested loop
     // must already see the conference as ended.
-    inCall_ = false;
+    state_ = State::Idle;
     storedPeer_.fill(std::byte{0});
     Send(CTL_HANGUP, peerAddress_, true);
 }
@@ -163,7 +210,7 @@ void CControlChannel::sendFrameAck() {
 }
 
 void CControlChannel::sendMicStep(bool raise) {
-    if (inCall_) {
+    if (inCall()) {
         Send(raise ? CTL_MIC_UP : CTL_MIC_DOWN, peerAddress_, false);
     }
 }
@@ -180,7 +227,9 @@ void CControlChannel::handleReadNotification(int pendingError) {
             }
             postMessage(owner_, MSG_PEER_HANGUP, 0, 0);
         }
-        inCall_ = false;
+        if (state_ == State::InCall) {
+            state_ = State::Idle;
+        }
     }
     // On the stack: a prompt's nested loop reads further datagrams while an
     // outer handler still works on its own.
@@ -220,24 +269,35 @@ void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv
             onCall(d, sender);
             break;
         case CTL_HANGUP:
-            inCall_ = false;
-            postMessage(owner_, MSG_PEER_HANGUP, 0, 0);
+            // Anyone can send one; only the peer ends the conference.
+            if (inCall() && fromPeer(sourceIpv4)) {
+                state_ = State::Idle;
+                postMessage(owner_, MSG_PEER_HANGUP, 0, 0);
+            }
             break;
         case CTL_ACCEPT:
-            // An acceptance nobody asked for would start a conference with
-            // nobody; any later one for a call we placed still counts.
-            if (peerAddress_.isEmpty()) {
+            // Only the answer of the address we are still calling: a stranger's,
+            // or one that comes after Disconnect or the time-out, would start
+            // capture and streaming nobody asked for.
+            if (state_ != State::Calling || !fromPeer(sourceIpv4)) {
+                qCInfo(lcControl) << "acceptance from" << sender << "ignored";
+                if (state_ == State::Idle && callCancelled_ && fromPeer(sourceIpv4)) {
+                    // The callee answered after we gave up: it would otherwise
+                    // run a conference with nobody until its user hangs up.
+                    callCancelled_ = false;
+                    Send(CTL_HANGUP, sender, false);
+                }
                 break;
             }
+            state_ = State::InCall;
             storedPeer_ = d;
             sendMessage(owner_, MSG_START_CONFERENCE, 0, 0);
-            inCall_ = true;
             break;
         case CTL_REJECT:
             showNotice(QStringLiteral("User %1 has rejected your call!").arg(sender));
             break;
         case CTL_QUERY:
-            Send(inCall_ ? CTL_ENGAGED : CTL_FREE, sender, true);
+            Send(inCall() ? CTL_ENGAGED : CTL_FREE, sender, true);
             break;
         case CTL_FREE:
         case CTL_ENGAGED:
@@ -248,8 +308,11 @@ void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv
                         QVariant::fromValue<quint32>(contactKey(sender)));
             break;
         case CTL_FRAME_ACK:
-            frameAck_ = true;
-            emit frameAcknowledged();
+            // A stranger's acks would pace our pictures for the peer.
+            if (inCall() && fromPeer(sourceIpv4)) {
+                frameAck_ = true;
+                emit frameAcknowledged();
+            }
             break;
         case CTL_CHAT:
             onChat(d, sender);
@@ -261,13 +324,14 @@ void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv
             onChatAccept(d, sender);
             break;
         case CTL_CHAT_REJECT:
+            takePendingChat(sender);
             showNotice(QStringLiteral("User %1 has rejected your chat call!")
                            .arg(receivedText(d, CallDatagram::kNameOffset)));
             break;
         case CTL_MIC_DOWN:
         case CTL_MIC_UP:
-            // Only a conference peer may move our microphone.
-            if (inCall_) {
+            // Only the conference peer may move our microphone.
+            if (inCall() && fromPeer(sourceIpv4)) {
                 postMessage(owner_, MSG_MIC_STEP, command == CTL_MIC_UP ? 1 : 0, 0);
             }
             break;
@@ -277,31 +341,44 @@ void CControlChannel::processDatagram(ByteSpan datagram, std::uint32_t sourceIpv
 }
 
 void CControlChannel::onCall(const Block& d, const QString& sender) {
-    if (inCall_ && sender != peerAddress_) {
+    if (inCall() && sender != peerAddress_) {
         Send(CTL_BUSY, sender, true);
         return;
     }
-    if (!mayAsk(sender)) {
+    switch (mayAsk(sender)) {
+        case Ask::AlreadyAsking:
+            return;
+        case Ask::Busy:
+            // Unreported: a flood must not open error boxes either.
+            Send(CTL_BUSY, sender, false);
+            return;
+        case Ask::Yes:
+            break;
+    }
+    const QString name = receivedText(d, CallDatagram::kNameOffset);
+    const QString email = receivedText(d, CallDatagram::kEmailOffset);
+    QPointer<CControlChannel> self(this);
+    const int result = ask(
+        sender, QStringLiteral("Do you want make video chat with:\n%1\nIP:%2?").arg(name, sender));
+    if (!self) {
         return;
     }
-    peerName_ = receivedText(d, CallDatagram::kNameOffset);
-    peerEmail_ = receivedText(d, CallDatagram::kEmailOffset);
-    QPointer<CControlChannel> self(this);
-    const int result =
-        ask(sender,
-            QStringLiteral("Do you want make video chat with:\n%1\nIP:%2?").arg(peerName_, sender));
-    if (!self) {
+    if (result == CDlgMessage::Ok && inCall() && sender != peerAddress_) {
+        // Another conference started while this question was open.
+        Send(CTL_BUSY, sender, false);
         return;
     }
     if (result == CDlgMessage::Ok) {
         peerAddress_ = sender;
+        peerName_ = name;
+        peerEmail_ = email;
+        state_ = State::InCall;
+        storedPeer_ = d;
         // The conference goes on even when this send fails.
         Send(CTL_ACCEPT, peerAddress_, true);
-        if (!self) {
+        if (!self || !inCall() || peerAddress_ != sender) {
             return;
         }
-        inCall_ = true;
-        storedPeer_ = d;
         showOwnerWindow();
         if (owner_) {
             sendMessage(owner_, MSG_START_CONFERENCE, 0, 0);
@@ -314,17 +391,26 @@ void CControlChannel::onCall(const Block& d, const QString& sender) {
     }
 }
 
-bool CControlChannel::mayAsk(const QString& sender) const {
-    if (openPrompts_.contains(sender) || openPrompts_.size() >= kMaxOpenPrompts) {
+bool CControlChannel::isContact(const QString& sender) const {
+    return isContact_ && isContact_(sender);
+}
+
+CControlChannel::Ask CControlChannel::mayAsk(const QString& sender) const {
+    if (openPrompts_.contains(sender)) {
         qCDebug(lcControl) << "request from" << sender << "ignored: prompt open";
-        return false;
+        return Ask::AlreadyAsking;
     }
-    return true;
+    if (openPrompts_.size() >= kMaxOpenPrompts ||
+        (!isContact(sender) && strangerPrompts_ >= kMaxStrangerPrompts)) {
+        qCDebug(lcControl) << "request from" << sender << "refused: prompts full";
+        return Ask::Busy;
+    }
+    return Ask::Yes;
 }
 
 int CControlChannel::ask(const QString& sender, const QString& text) {
     ring();
-    OpenPrompt open(openPrompts_, this, sender);
+    OpenPrompt open(openPrompts_, strangerPrompts_, !isContact(sender), this, sender);
     return showPrompt(text);
 }
 
@@ -333,7 +419,7 @@ void CControlChannel::onChat(const Block& d, const QString& sender) {
         Send(CTL_CHAT_ACCEPT, sender, true);
         return;
     }
-    if (!mayAsk(sender)) {
+    if (mayAsk(sender) != Ask::Yes) {
         return;
     }
     const QString name = receivedText(d, CallDatagram::kNameOffset);
@@ -361,6 +447,12 @@ void CControlChannel::onChat(const Block& d, const QString& sender) {
 }
 
 void CControlChannel::onChatAccept(const Block& d, const QString& sender) {
+    // Only the answer to a request of ours: anyone else's would open windows
+    // at will.
+    if (!takePendingChat(sender)) {
+        qCInfo(lcControl) << "chat acceptance from" << sender << "ignored";
+        return;
+    }
     if (sendMessage(owner_, MSG_FIND_CHAT, sender, 0) != 1 && owner_) {
         sendMessage(owner_, MSG_OPEN_CHAT, sender, receivedText(d, CallDatagram::kNameOffset));
     }

@@ -4,7 +4,9 @@
 // tells the main window what happened only through window messages, asks the
 // user through the message dialog and rings through an injected sound player.
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -30,6 +32,13 @@ public:
     // not stack them until the stack runs out.
     static constexpr int kMaxOpenPrompts = 4;
     static constexpr int kMaxOpenNotices = 4;
+    // Addresses outside the contact list hold at most this share of the open
+    // prompts, so a stranger's flood never keeps a contact's call from ringing.
+    static constexpr int kMaxStrangerPrompts = 2;
+    // Our chat requests still waiting for an answer. The peer's question closes
+    // itself after 35 s, so a minute covers any honest acceptance.
+    static constexpr int kMaxPendingChats = 16;
+    static constexpr int kPendingChatMs = 60000;
     static inline const QString kRingSound = QStringLiteral("Audio/RingIn.wav");
     static inline const QString kSendErrorCaption = QStringLiteral("Connection... breaked");
     static inline const QString kDeadNetwork =
@@ -40,6 +49,8 @@ public:
     // The message dialog: (text, caption or null for the main window's title,
     // type) -> 1 for OK/Accept, 2 otherwise.
     using ShowMessage = std::function<int(const QString& text, const QString& caption, int type)>;
+    // Whether a dotted sender address belongs to a contact of the list.
+    using IsContact = std::function<bool(const QString& sender)>;
 
     // balloons may be null (no dead-network balloon then).
     CControlChannel(PlaySound playSound, IBalloonReporter* balloons, QObject* parent = nullptr);
@@ -62,6 +73,8 @@ public:
     void setPromptTimeouts(int questionMs, int noticeMs);
     // Replaces the message dialog (tests).
     void setShowMessage(ShowMessage show);
+    // Without it every sender counts as a stranger.
+    void setContactCheck(IsContact isContact) { isContact_ = std::move(isContact); }
 
     // Sends one command to kPort at address (dotted or host name). Call
     // datagram commands carry the own block, others go as short commands; 123
@@ -72,8 +85,14 @@ public:
     bool Send(std::uint8_t command, const QString& address, bool reportErrors);
 
     // Stores the address as the peer's and sends CTL_CALL (errors reported).
+    // Until the call is accepted, cancelled or a conference runs, only that
+    // address's CTL_ACCEPT starts a conference.
     bool call(const QString& address);
-    // CTL_CHAT to address (errors reported).
+    // Disconnect while waiting, time-out, declined: a later acceptance of the
+    // call starts nothing. Nothing when no call is waiting.
+    void cancelCall();
+    // CTL_CHAT to address (errors reported); only the addresses asked this way
+    // may open a chat window with their acceptance.
     bool requestChat(const QString& address);
     // Ends our side of a conference: CTL_HANGUP to the peer, stored peer
     // datagram zeroed, in-call flag cleared. Nothing outside a conference.
@@ -88,7 +107,8 @@ public:
     QString peerName() const { return peerName_; }
     QString peerEmail() const { return peerEmail_; }
     void setPeerName(const QString& name) { peerName_ = name; }
-    bool inCall() const { return inCall_; }
+    bool inCall() const { return state_ == State::InCall; }
+    bool calling() const { return state_ == State::Calling; }
     bool frameAck() const { return frameAck_; }
     void setFrameAck(bool set) { frameAck_ = set; }
     // The peer's call parameters from the stored peer datagram.
@@ -112,6 +132,7 @@ signals:
 
 private:
     using Block = std::array<std::byte, CallDatagram::kSize>;
+    enum class State { Idle, Calling, InCall };
 
     void onCall(const Block& datagram, const QString& sender);
     void onChat(const Block& datagram, const QString& sender);
@@ -119,9 +140,14 @@ private:
     // Shows a type-0 notice unless the same one is open or too many are.
     void showNotice(const QString& text, const QString& caption = {});
     int showPrompt(const QString& text);
-    // A request from sender may open a prompt: none of its own is open and not
-    // too many are.
-    bool mayAsk(const QString& sender) const;
+    // A request from sender may open a prompt: none of its own is open and its
+    // share of the prompts is not used up. Busy: the share is full.
+    enum class Ask { Yes, AlreadyAsking, Busy };
+    Ask mayAsk(const QString& sender) const;
+    bool isContact(const QString& sender) const;
+    bool fromPeer(std::uint32_t sourceIpv4) const;
+    // Takes sender's pending chat request off the list; false when there was none.
+    bool takePendingChat(const QString& sender);
     // Rings and asks; the channel may be gone when this returns.
     int ask(const QString& sender, const QString& text);
     void ring();
@@ -141,12 +167,21 @@ private:
     QString peerAddress_;
     QString peerName_;
     QString peerEmail_;
-    bool inCall_ = false;
+    State state_ = State::Idle;
+    // The call to peerAddress_ was given up; its late acceptance is answered
+    // with a hang-up.
+    bool callCancelled_ = false;
     bool frameAck_ = false;
+    IsContact isContact_;
 
-    // Senders whose CTL_CALL/CTL_CHAT prompt is open, and the open notices.
+    // Senders whose CTL_CALL/CTL_CHAT prompt is open (strangers among them
+    // counted apart), and the open notices.
     QStringList openPrompts_;
+    int strangerPrompts_ = 0;
     QStringList openNotices_;
+    // Addresses we asked for a chat, with the tick after which the question is
+    // stale.
+    QList<QPair<QString, qint64>> pendingChats_;
 };
 
 }  // namespace kova

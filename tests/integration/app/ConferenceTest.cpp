@@ -113,7 +113,7 @@ TEST_F(ConferenceTest, CallAcceptedRunsOnBothSidesAndThePeersHangUpEndsIt) {
     }
 }
 
-TEST_F(ConferenceTest, DisconnectWhileWaitingStillLetsALateAcceptStartTheCall) {
+TEST_F(ConferenceTest, AnAcceptAfterDisconnectWhileWaitingStartsNothing) {
     b.answer = [this] {
         a.dlg->onCommand(CMainDlg::ID_DISCONNECT);  // A gives up first
         EXPECT_EQ(a.state(), State::Idle);
@@ -121,8 +121,14 @@ TEST_F(ConferenceTest, DisconnectWhileWaitingStillLetsALateAcceptStartTheCall) {
         return 1;
     };
     a.dlg->onCommand(CMainDlg::ID_CONNECT);
-    ASSERT_TRUE(eventually([&] { return a.state() == State::Running; }));
-    EXPECT_EQ(b.state(), State::Running);
+    ASSERT_TRUE(eventually([&] { return b.questions == 1 && b.state() == State::Idle; }));
+    QTest::qWait(300);
+    EXPECT_EQ(a.state(), State::Idle);
+    EXPECT_FALSE(a.dlg->controlChannel().inCall());
+    EXPECT_EQ(a.dlg->media().receivingWindow(), nullptr);
+    for (const QString& text : a.balloons()) {
+        EXPECT_FALSE(text.startsWith("Connected")) << text.toStdString();
+    }
 }
 
 TEST_F(ConferenceTest, RejectedCallOnlyInformsAndUnansweredCallTimesOut) {

@@ -159,26 +159,40 @@ TEST_F(ControlChannelUnit, PresenceRepliesCarryTheAddressInNetworkOrder) {
     EXPECT_EQ(owner.messages[1].first.toInt(), 0);
 }
 
-TEST_F(ControlChannelUnit, MicStepsOnlyDuringAConference) {
+TEST_F(ControlChannelUnit, OnlyTheConferencePeerStepsTheMicOrAcksFrames) {
     feed(shortCommand(CTL_MIC_UP));
+    feed(shortCommand(CTL_FRAME_ACK));
+    feed(shortCommand(CTL_HANGUP));
     QCoreApplication::sendPostedEvents(&owner);
     EXPECT_EQ(owner.count(MSG_MIC_STEP), 0);
+    EXPECT_EQ(owner.count(MSG_PEER_HANGUP), 0);
+    EXPECT_FALSE(channel.frameAck());
 
     answer = CDlgMessage::Ok;
     feed(callDatagram(CTL_CALL));
-    // A peer known by name sends from its dotted address: the sender is not compared.
     feed(shortCommand(CTL_MIC_UP), kOther);
+    feed(shortCommand(CTL_FRAME_ACK), kOther);
+    feed(shortCommand(CTL_HANGUP), kOther);
+    QCoreApplication::sendPostedEvents(&owner);
+    EXPECT_EQ(owner.count(MSG_MIC_STEP), 0);
+    EXPECT_FALSE(channel.frameAck());
+    EXPECT_TRUE(channel.inCall());
+
+    feed(shortCommand(CTL_MIC_UP));
     feed(shortCommand(CTL_MIC_DOWN));
     QCoreApplication::sendPostedEvents(&owner);
     ASSERT_EQ(owner.count(MSG_MIC_STEP), 2);
     EXPECT_EQ(owner.messages[owner.messages.size() - 2].first.toInt(), 1);
     EXPECT_EQ(owner.last(MSG_MIC_STEP)->first.toInt(), 0);
-
     feed(shortCommand(CTL_FRAME_ACK));
     EXPECT_TRUE(channel.frameAck());
+    feed(shortCommand(CTL_HANGUP));
+    EXPECT_FALSE(channel.inCall());
 }
 
-TEST_F(ControlChannelUnit, FloodsOfRequestsCannotStackPrompts) {
+TEST_F(ControlChannelUnit, FloodsOfRequestsCannotStackPromptsNorCrowdOutContacts) {
+    const std::uint32_t contact = 0x7F000064;  // 127.0.0.100 on
+    channel.setContactCheck([](const QString& a) { return a.section('.', 3).toInt() >= 100; });
     int depth = 0;
     int deepest = 0;
     int next = 10;
@@ -187,12 +201,16 @@ TEST_F(ControlChannelUnit, FloodsOfRequestsCannotStackPrompts) {
             return int(CDlgMessage::Cancel);
         }
         deepest = std::max(deepest, ++depth);
-        // While this prompt is open: the same sender again, then a new one,
-        // whose prompt opens on top of this one.
+        // While this prompt is open: the same sender again, then a new stranger,
+        // whose prompt would open on top of this one.
         feed(callDatagram(CTL_CALL), kPeer);
         feed(callDatagram(CTL_CHAT), kPeer);
         const int sender = next++;
         feed(callDatagram(sender % 2 ? CTL_CHAT : CTL_CALL), 0x7F000000u + sender);
+        if (depth >= CControlChannel::kMaxStrangerPrompts) {
+            // The strangers' share is used up: contacts still ring, up to the cap.
+            feed(callDatagram(CTL_CALL), contact + depth);
+        }
         --depth;
         return int(CDlgMessage::Cancel);
     };
@@ -200,6 +218,7 @@ TEST_F(ControlChannelUnit, FloodsOfRequestsCannotStackPrompts) {
     EXPECT_EQ(deepest, CControlChannel::kMaxOpenPrompts);
     EXPECT_EQ(questions(), CControlChannel::kMaxOpenPrompts);
     EXPECT_EQ(sounds.size(), CControlChannel::kMaxOpenPrompts);
+    EXPECT_EQ(shown[2].text, "Do you want make video chat with:\nBob\nIP:127.0.0.102?");
 
     // Once its prompt has closed, the same sender asks anew.
     onShow = nullptr;
@@ -231,13 +250,10 @@ TEST_F(ControlChannelUnit, FloodsOfNoticesCannotStackEither) {
     EXPECT_EQ(shown.size(), before + 1);
 }
 
-TEST_F(ControlChannelUnit, ChatAcceptanceReopensOnlyAMissingWindow) {
+TEST_F(ControlChannelUnit, ChatAcceptanceWithoutARequestOfOursOpensNothing) {
     feed(callDatagram(CTL_CHAT_ACCEPT, u"Dave"));
-    owner.findChatResult = 1;
-    feed(callDatagram(CTL_CHAT_ACCEPT, u"Dave"));
-    EXPECT_EQ(owner.count(MSG_FIND_CHAT), 2);
-    ASSERT_EQ(owner.count(MSG_OPEN_CHAT), 1);
-    EXPECT_EQ(owner.last(MSG_OPEN_CHAT)->second.toString(), "Dave");
+    EXPECT_EQ(owner.count(MSG_FIND_CHAT), 0);
+    EXPECT_EQ(owner.count(MSG_OPEN_CHAT), 0);
 
     feed(callDatagram(CTL_CHAT_CLOSED));
     ASSERT_NE(owner.last(MSG_CHAT_CLOSED), nullptr);
@@ -269,20 +285,47 @@ TEST_F(ControlChannelUnit, ChatRejectNamesTheUserAndNeverAnOlderOne) {
     EXPECT_EQ(shown[1].text, "User  has rejected your chat call!");
 }
 
-TEST_F(ControlChannelUnit, AnAcceptanceNeedsACallOfOurs) {
+TEST_F(ControlChannelUnit, OnlyTheCalledAddressAcceptsAndOnlyWhileWaiting) {
     feed(callDatagram(CTL_ACCEPT));
     EXPECT_EQ(owner.count(MSG_START_CONFERENCE), 0);
     EXPECT_FALSE(channel.inCall());
 
     channel.call("127.0.0.2");  // fails on the closed socket, yet was placed
+    EXPECT_TRUE(channel.calling());
     feed(callDatagram(CTL_ACCEPT), kOther);
+    EXPECT_EQ(owner.count(MSG_START_CONFERENCE), 0);
+    channel.cancelCall();  // Disconnect while waiting
+    feed(callDatagram(CTL_ACCEPT));
+    EXPECT_EQ(owner.count(MSG_START_CONFERENCE), 0);
+
+    channel.call("127.0.0.2");
+    feed(callDatagram(CTL_ACCEPT));
     EXPECT_EQ(owner.count(MSG_START_CONFERENCE), 1);
     EXPECT_TRUE(channel.inCall());
     EXPECT_EQ(channel.peerAddress(), "127.0.0.2");
+    feed(callDatagram(CTL_ACCEPT));
+    EXPECT_EQ(owner.count(MSG_START_CONFERENCE), 1);
 
     channel.hangUp();
     EXPECT_FALSE(channel.inCall());
     EXPECT_EQ(channel.storedPeerDatagram(), (std::array<std::byte, CallDatagram::kSize>{}));
+    feed(callDatagram(CTL_ACCEPT));
+    EXPECT_EQ(owner.count(MSG_START_CONFERENCE), 1);
+}
+
+TEST_F(ControlChannelUnit, AQuestionAnsweredAfterAnotherConferenceStartedStartsNothing) {
+    onShow = [&](const QString&, const QString&, int type) {
+        if (type == CDlgMessage::Question && channel.peerAddress().isEmpty()) {
+            // Meanwhile our own call to 127.0.0.3 is accepted.
+            channel.call("127.0.0.3");
+            feed(callDatagram(CTL_ACCEPT, u"Carol"), kOther);
+        }
+        return int(CDlgMessage::Ok);
+    };
+    feed(callDatagram(CTL_CALL, u"Mallory"));
+    EXPECT_EQ(owner.count(MSG_START_CONFERENCE), 1);
+    EXPECT_EQ(channel.peerAddress(), "127.0.0.3");
+    EXPECT_EQ(receivedText(channel.storedPeerDatagram(), CallDatagram::kNameOffset), "Carol");
 }
 
 TEST_F(ControlChannelUnit, DeadNetworkEndsTheConference) {
