@@ -196,7 +196,7 @@ void CMainDlg::onCommand(int command) {
         case ID_START_CHAT:
             if (buttons_[ID_CHAT]->isEnabled()) {
                 if (const auto contact = list_->Current()) {
-                    chats_->StartChat(*control_, contact->name, contact->addr);
+                    chats_->StartChat(*control_, contact->name, contact->sendAddr);
                 }
             }
             break;
