@@ -137,13 +137,8 @@ bool CRecDlg::OpenMedia() {
             !decoder_->SetUp(fourCC_, peer_.video, false, false)) {
             videoFailed_ = true;
             if (services_.balloons != nullptr) {
-                const QString text = QStringLiteral("Video Decompressor: %1 is not supported!")
-                                         .arg(fourCCText(fourCC_));
-                if (services_.warn) {
-                    services_.warn(text);
-                } else {
-                    CDlgMessage::show(text, QString(), CDlgMessage::Warning, services_.mainWindow);
-                }
+                warnLater(QStringLiteral("Video Decompressor: %1 is not supported!")
+                              .arg(fourCCText(fourCC_)));
             }
         }
     } else {
@@ -197,6 +192,24 @@ bool CRecDlg::OpenMedia() {
         return false;
     }
     return true;
+}
+
+void CRecDlg::warnLater(const QString& text) {
+    // The warning is modal, and its nested loop can deliver the peer's hang-up
+    // and a whole second call, which end this window and the objects the start
+    // works with. So the start never waits in it: the warning comes from the
+    // event loop once the start is done, only while this window exists, and
+    // nothing of the window is touched after it.
+    QMetaObject::invokeMethod(
+        this,
+        [warn = services_.warn, parent = mainWindow_, text] {
+            if (warn) {
+                warn(text);
+            } else {
+                CDlgMessage::show(text, QString(), CDlgMessage::Warning, parent.data());
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 bool CRecDlg::event(QEvent* e) {

@@ -59,8 +59,8 @@ public:
         IBalloonReporter* balloons = nullptr;
         CControlChannel* control = nullptr;
         QWidget* mainWindow = nullptr;  // gets MSG_REMOTE_MIC and MSG_LOCAL_HANGUP
-        // The modal warning of a peer format we cannot show; the message dialog
-        // when empty.
+        // The modal warning of a peer format we cannot show, run from the event
+        // loop after OpenMedia; the message dialog when empty.
         std::function<void(const QString&)> warn;
     };
 
@@ -73,6 +73,7 @@ public:
                  std::uint64_t audioFrameSize, CMediaSocket* audioChannel,
                  CMediaSocket* videoChannel);
     // Opens decoder and player; false when neither works (the window closes).
+    // Runs no nested event loop: a warning follows from the event loop.
     bool OpenMedia();
 
     QString caption() const { return caption_; }
@@ -106,6 +107,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void warnLater(const QString& text);
     void onVideoFrame(ByteSpan frame);
     void onAudioFrame(ByteSpan frame);
     void layoutWindow();

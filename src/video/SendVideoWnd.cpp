@@ -48,6 +48,12 @@ bool CSendVideoWnd::StartSending(IFrameSink* channel, CVideoCodec* encoder,
         StopSending();
         return true;
     }
+    if (busy_) {
+        // A frame of the last call is still being handled below a nested loop:
+        // it keeps its buffer and is not sent (see handleFrame).
+        runningBuffer_ = std::move(frameBuffer_);
+    }
+    ++generation_;
     try {
         frameBuffer_.assign(static_cast<std::size_t>(frameSize) + IFrameSink::kHeaderRoom,
                             std::byte{0});
@@ -66,9 +72,10 @@ bool CSendVideoWnd::StartSending(IFrameSink* channel, CVideoCodec* encoder,
 }
 
 void CSendVideoWnd::StopSending() {
-    for (int i = 0; i < kStopWaits && busy_; ++i) {
-        QThread::msleep(kStopWaitMs);
-    }
+    // Frames are handled on this thread, so a busy flag here means StopSending
+    // came from a nested loop below handleFrame: waiting could never see it
+    // clear. The new generation tells that frame not to send.
+    ++generation_;
     sending_ = false;
     frameAck_ = true;
 }
@@ -98,6 +105,7 @@ void CSendVideoWnd::handleFrame(std::byte* image, std::size_t length) {
     frameAck_ = !sending_;
     lastSend_ = now;
     busy_ = true;
+    const std::uint64_t generation = generation_;
     if (preview_) {
         preview_->Draw(ByteSpan(image, length));
     }
@@ -113,12 +121,14 @@ void CSendVideoWnd::handleFrame(std::byte* image, std::size_t length) {
         std::size_t compressed = 0;
         MutableByteSpan out(frameBuffer_.data() + IFrameSink::kHeaderRoom, frameSize_);
         if (fits && encoder_ && channel_ &&
-            encoder_->Compress(false, ByteSpan(image, frameSize_), out, compressed)) {
+            encoder_->Compress(false, ByteSpan(image, frameSize_), out, compressed) &&
+            generation == generation_) {
             channel_->SendFrame(
                 MutableByteSpan(frameBuffer_.data(), compressed + IFrameSink::kHeaderRoom));
         }
     }
     busy_ = false;
+    runningBuffer_ = {};
 }
 
 }  // namespace kova

@@ -22,9 +22,6 @@ class CSendVideoWnd : public QObject {
 public:
     // Without an ack, the next frame goes out this long after the last one.
     static constexpr std::uint32_t kAckTimeoutMs = 2000;
-    // StopSending waits for a frame being handled: 100 x 10 ms.
-    static constexpr int kStopWaits = 100;
-    static constexpr int kStopWaitMs = 10;
     static inline const QString kNoMemory = QStringLiteral("Error allocating memory for encoder");
 
     using TickSource = std::function<std::uint32_t()>;
@@ -42,6 +39,7 @@ public:
     // Call start: channel and encoder of the call, frame size = capture graph's
     // FrameSize (0 without local video: nothing is sent).
     bool StartSending(IFrameSink* channel, CVideoCodec* encoder, std::uint32_t frameSize);
+    // Returns at once; a frame being handled (below a nested loop) is not sent.
     void StopSending();
     // Local video restarted: the old encoder is gone. Frames of the running call
     // are not sent any more (the peer set up its decoder for the old format).
@@ -74,6 +72,10 @@ private:
     std::uint32_t lastSend_ = 0;
     std::uint32_t frameSize_ = 0;
     std::vector<std::byte> frameBuffer_;
+    // The buffer of a frame still being handled when a new call started.
+    std::vector<std::byte> runningBuffer_;
+    // Counts starts and stops: a frame sends only within the one it began in.
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace kova

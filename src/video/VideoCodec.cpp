@@ -1,7 +1,6 @@
 #include "video/VideoCodec.h"
 
 #include <QFile>
-#include <QThread>
 
 #include "config/ProgramPaths.h"
 #include "ui/BalloonReporter.h"
@@ -117,12 +116,19 @@ bool CVideoCodec::Compress(bool keyFrame, ByteSpan image, MutableByteSpan output
         return false;
     }
     busy_ = true;
+    const bool ok = compressFrame(keyFrame, image, output, outLength);
+    finishFrame();
+    return ok;
+}
+
+bool CVideoCodec::compressFrame(bool keyFrame, ByteSpan image, MutableByteSpan output,
+                                std::size_t& outLength) {
     try {
         if (!compressBegun_) {
             if (!driver_->compressBegin(inputFormat_, outputFormat_)) {
+                locked_ = true;  // busy stays set until the next set-up
                 report(kCompressBeginRefused);
-                locked_ = true;
-                return false;  // busy stays set until the next set-up
+                return false;
             }
             compressBegun_ = true;
             frameNumber_ = 0;
@@ -156,13 +162,19 @@ bool CVideoCodec::Decompress(ByteSpan data, MutableByteSpan image) {
         return false;
     }
     busy_ = true;
+    const bool ok = decompressFrame(data, image);
+    finishFrame();
+    return ok;
+}
+
+bool CVideoCodec::decompressFrame(ByteSpan data, MutableByteSpan image) {
     bool ok = false;
     try {
         if (!decompressBegun_) {
             if (!driver_->decompressBegin(inputFormat_, outputFormat_)) {
+                locked_ = true;  // busy stays set: this decoder takes no more frames
                 report(kDecompressBeginRefused);
-                locked_ = true;
-                return false;  // busy stays set: this decoder takes no more frames
+                return false;
             }
             decompressBegun_ = true;
         }
@@ -179,24 +191,34 @@ bool CVideoCodec::Decompress(ByteSpan data, MutableByteSpan image) {
     return ok;
 }
 
+void CVideoCodec::finishFrame() {
+    if (endRequested_) {
+        endRequested_ = false;
+        endStreaming();
+    }
+}
+
 void CVideoCodec::End() {
     if (!driver_) {
         return;
     }
-    // Only a frame in progress is worth waiting for; a locked instance never
-    // clears busy by itself.
-    auto waitIdle = [this] {
-        for (int i = 0; i < kEndWaits && busy_ && !locked_; ++i) {
-            QThread::msleep(kEndWaitMs);
-        }
-    };
+    if (busy_ && !locked_) {
+        // A frame is running on this very thread, below a nested event loop
+        // that got us here: waiting could never see it finish. It ends the
+        // streaming itself as it returns.
+        endRequested_ = true;
+        return;
+    }
+    endStreaming();
+}
+
+void CVideoCodec::endStreaming() {
+    // A codec that refuses to end is asked once more, then left as it is.
     if (encoder_) {
         if (compressBegun_) {
-            waitIdle();
             busy_ = true;
             try {
                 if (!driver_->compressEnd()) {
-                    QThread::msleep(kEndWaitMs);
                     driver_->compressEnd();
                 }
             } catch (...) {
@@ -207,12 +229,10 @@ void CVideoCodec::End() {
         locked_ = false;
         return;
     }
-    waitIdle();
     busy_ = true;
     locked_ = true;
     try {
         if (decompressBegun_ && !driver_->decompressEnd()) {
-            QThread::msleep(kEndWaitMs);
             driver_->decompressEnd();
         }
     } catch (...) {

@@ -22,9 +22,6 @@ public:
     static constexpr int kQuality = 500;
     // Past this many frames since the last begin the next one is a key frame.
     static constexpr std::uint32_t kKeyFrameRestart = 2500000;
-    // End waits for a running frame this long: 50 x 40 ms.
-    static constexpr int kEndWaits = 50;
-    static constexpr int kEndWaitMs = 40;
 
     static inline const QString kEncoderLocateFault =
         QStringLiteral("Video Encoder format is not supported");
@@ -48,6 +45,8 @@ public:
     bool Compress(bool keyFrame, ByteSpan image, MutableByteSpan output, std::size_t& outLength);
     // data = one compressed frame with its length; image = OutputImageSize bytes or more.
     bool Decompress(ByteSpan data, MutableByteSpan image);
+    // Ends streaming (a decoder for good). Called from a nested event loop while
+    // a frame runs, it returns at once and the frame ends streaming as it returns.
     void End();
 
     const BitmapInfoHeader& OutputFormat() const { return outputFormat_; }
@@ -75,6 +74,11 @@ public:
 
 private:
     void report(const QString& text) const;
+    bool compressFrame(bool keyFrame, ByteSpan image, MutableByteSpan output,
+                       std::size_t& outLength);
+    bool decompressFrame(ByteSpan data, MutableByteSpan image);
+    void finishFrame();
+    void endStreaming();
 
     IVideoCodecProvider& provider_;
     IBalloonReporter* balloons_;
@@ -92,8 +96,10 @@ private:
     // Set from creation until a set-up succeeds, so nothing runs on a half-made codec.
     bool busy_ = true;
     // Busy on purpose (failed set-up, refused begin, ended decoder) rather than
-    // because a frame is running: End has nothing to wait for.
+    // because a frame is running.
     bool locked_ = true;
+    // End was asked for while a frame ran (all on one thread: from a nested loop).
+    bool endRequested_ = false;
 };
 
 }  // namespace kova

@@ -19,6 +19,13 @@ TEST(MediaSocket, AbsurdOrEmptyFrameSizesLeaveTheChannelClosed) {
     largest.height = 1024;
     largest.bitCount = 32;
     ASSERT_EQ(videoFrameSize(largest), kMaxVideoFrameSize);
+    // Sides whose product with the bit count passes 2^64 by a few bytes: it
+    // must not wrap round to a small size.
+    BitmapInfoHeader wraps;
+    wraps.width = 2147380029;
+    wraps.height = -357931212;
+    wraps.bitCount = 24;
+    ASSERT_GT(videoFrameSize(wraps), kMaxVideoFrameSize);
 
     CMediaSocket channel(QStringLiteral("127.0.0.1"));
     QObject target;
@@ -30,6 +37,7 @@ TEST(MediaSocket, AbsurdOrEmptyFrameSizesLeaveTheChannelClosed) {
     // Port 0: the accepted cases bind a free port, never the program's.
     for (const Case c :
          {Case{MSG_VIDEO_DATA, videoFrameSize(huge), false},
+          Case{MSG_VIDEO_DATA, videoFrameSize(wraps), false},
           Case{MSG_VIDEO_DATA, kMaxVideoFrameSize + 1, false},
           Case{MSG_VIDEO_DATA, kMaxVideoFrameSize, true},
           Case{MSG_AUDIO_DATA, kMaxAudioFrameSize + 1, false}, Case{MSG_AUDIO_DATA, 5, true},

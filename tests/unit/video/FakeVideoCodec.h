@@ -1,6 +1,7 @@
 #pragma once
 // A codec layer that records what the wrapper asks of it.
 
+#include <functional>
 #include <vector>
 
 #include "ui/BalloonReporter.h"
@@ -18,6 +19,8 @@ struct FakeCodecLog {
     std::vector<std::uint32_t> frameNumbers;
     std::vector<std::byte> state;
     bool closed = false;
+    // Runs inside every frame, as a nested event loop would.
+    std::function<void()> duringFrame;
 };
 
 class FakeCodecDriver final : public IVideoCodecDriver {
@@ -42,6 +45,9 @@ public:
                                         MutableByteSpan out) override {
         log_.keyFrames.push_back(keyFrame);
         log_.frameNumbers.push_back(n);
+        if (log_.duringFrame) {
+            log_.duringFrame();
+        }
         if (failFrames || frameBytes > out.size()) {
             return std::nullopt;
         }
@@ -57,6 +63,9 @@ public:
         return !refuseBegin;
     }
     bool decompress(ByteSpan data, MutableByteSpan) override {
+        if (log_.duringFrame) {
+            log_.duringFrame();
+        }
         return !data.empty() && !failFrames;
     }
     bool decompressEnd() override {

@@ -142,6 +142,30 @@ TEST(SendVideoWndTest, StopSendingReturnsAtOnceAndRestoresPreviewRate) {
     EXPECT_EQ(s.sink.frames.size(), 1u);
 }
 
+// A nested loop inside a frame ends the call and starts the next: the stop
+// returns at once, and the old call's frame is not sent into the new one.
+TEST(SendVideoWndTest, StopAndStartDuringAFrameKeepThatFrameOut) {
+    Sender s;
+    const std::uint32_t size = dibFrameSizeOf(kFormat);
+    ASSERT_TRUE(s.wnd.StartSending(&s.sink, &s.encoder, size));
+    FakeSink next;
+    bool busyInside = false;
+    s.codecs.log.duringFrame = [&] {
+        s.wnd.StopSending();
+        busyInside = s.wnd.IsBusy();
+        ASSERT_TRUE(s.wnd.StartSending(&next, &s.encoder, size));
+    };
+    s.capture();
+    EXPECT_TRUE(busyInside);
+    EXPECT_TRUE(s.sink.frames.empty());
+    EXPECT_TRUE(next.frames.empty());
+    s.codecs.log.duringFrame = nullptr;
+    s.now += 1;
+    s.capture();
+    ASSERT_EQ(next.frames.size(), 1u);
+    EXPECT_TRUE(s.sink.frames.empty());
+}
+
 TEST(SendVideoWndTest, ImagesThatDoNotMatchTheCallAreNotReadPastTheirEnd) {
     Sender s;
     // A call set up for a larger frame than the capture now delivers.

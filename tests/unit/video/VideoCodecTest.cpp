@@ -192,6 +192,40 @@ TEST(VideoCodecTest, EncoderEndLeavesItUsable) {
     EXPECT_EQ(e.codecs.log.keyFrames, (std::vector<bool>{true, true}));
 }
 
+// Frames and End all run on the UI thread: an End from a nested loop inside a
+// frame returns at once, and the frame ends streaming as it returns.
+TEST(VideoCodecTest, EndDuringAFrameIsLeftToThatFrame) {
+    Encoder e;
+    CVideoCodec encoder(e.codecs, &e.balloons);
+    ASSERT_TRUE(encoder.SetUp(1, kRaw, true, false));
+    int endsInside = -1;
+    e.codecs.log.duringFrame = [&] {
+        encoder.End();
+        endsInside = e.codecs.log.compressEnds;
+    };
+    ASSERT_TRUE(e.compress(encoder));
+    EXPECT_EQ(endsInside, 0) << "streaming ended under the running frame";
+    EXPECT_EQ(e.codecs.log.compressEnds, 1);
+    e.codecs.log.duringFrame = nullptr;
+    ASSERT_TRUE(e.compress(encoder));
+    EXPECT_EQ(e.codecs.log.keyFrames, (std::vector<bool>{true, true}));
+
+    CVideoCodec decoder(e.codecs, &e.balloons);
+    BitmapInfoHeader peer = rgbFormat(32, 16);
+    peer.compression = fourCC('M', 'J', 'P', 'G');
+    ASSERT_TRUE(decoder.SetUp(0, peer, false, false));
+    std::vector<std::byte> frame(8);
+    std::vector<std::byte> picture(decoder.OutputImageSize());
+    e.codecs.log.duringFrame = [&] {
+        decoder.End();
+        endsInside = e.codecs.log.decompressEnds;
+    };
+    EXPECT_TRUE(decoder.Decompress(frame, picture));
+    EXPECT_EQ(endsInside, 0);
+    EXPECT_EQ(e.codecs.log.decompressEnds, 1);
+    EXPECT_FALSE(decoder.Decompress(frame, picture)) << "a decoder's End is final";
+}
+
 TEST(VideoCodecTest, LoadStateIgnoresMissingAndEmptyFilesAndPassesTheBlob) {
     TempDir dir;
     Encoder e;
