@@ -18,6 +18,7 @@
 #include "config/ProgramPaths.h"
 #include "contacts/ContactBook.h"
 #include "contacts/ContactDlg.h"
+#include "contacts/ContactEntry.h"
 #include "contacts/Imagetxt.h"
 #include "contacts/ListContact.h"
 #include "contacts/PofileDlg.h"
@@ -177,6 +178,17 @@ bool CMainDlg::initialise() {
     control_ = new CControlChannel([this](const QString& relative) { PlayProgramSound(relative); },
                                    this, this);
     const int controlError = control_->create(setup_.bindAddress);
+    // Contacts keep their share of the call prompts whatever strangers send.
+    control_->setContactCheck([this](const QString& sender) {
+        const std::uint32_t key = contactKey(sender);
+        const ContactListModel& contacts = list_->model();
+        for (int i = 0; i < contacts.size(); ++i) {
+            if (contacts.at(i).entry.key == key) {
+                return true;
+            }
+        }
+        return false;
+    });
     chat_ = new CChatChannel(setup_.bindAddress, this);
     chats_ = std::make_unique<CChatWindows>(*chat_, settings_, this, this);
     files_ = std::make_unique<CFileListener>(
