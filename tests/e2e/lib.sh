@@ -139,6 +139,7 @@ end_two_hosts() {
   wait 2>/dev/null
   ip netns del "$ns_a" 2>/dev/null
   ip netns del "$ns_b" 2>/dev/null
+  [ -z "${ns_c:-}" ] || ip netns del "$ns_c" 2>/dev/null
   rm -rf "$work"
 }
 
@@ -252,16 +253,32 @@ record_sink() {
   on "$1" env PULSE_SERVER="$server" sox -q -t alsa kova_monitor -r 8000 -c 1 "$3" trim 0 "$2"
 }
 
-# A third host on the line: 198.51.100.3, an extra address of host b's link, from
-# which stranger_send puts datagrams on the wire as anyone could.
+# A third host on the line: 198.51.100.3 in a namespace of its own, with a link
+# to each of the two hosts, from which stranger_send puts datagrams on the wire
+# as anyone could.
 add_stranger() {
   need python3
-  ip -n "$ns_b" addr add 198.51.100.3/24 dev "vb$$" || fail "cannot add the third host's address"
+  ns_c="kova_c_$$"
+  ip netns add "$ns_c" || fail "cannot create the third host"
+  ip -n "$ns_c" link set lo up
+  local side ns last=1
+  for side in a b; do
+    eval "ns=\$ns_$side"
+    ip link add "s$side$$" type veth peer name "c$side$$"
+    ip link set "s$side$$" netns "$ns"
+    ip link set "c$side$$" netns "$ns_c"
+    ip -n "$ns" link set "s$side$$" up
+    ip -n "$ns" route add 198.51.100.3/32 dev "s$side$$"
+    ip -n "$ns_c" addr add 198.51.100.3/32 dev "c$side$$"
+    ip -n "$ns_c" link set "c$side$$" up
+    ip -n "$ns_c" route add "198.51.100.$last/32" dev "c$side$$"
+    last=2
+  done
 }
 
 # stranger_send SRC_PORT DST_ADDR DST_PORT HEX [COUNT]: COUNT datagrams (1) of those bytes.
 stranger_send() {
-  ip netns exec "$ns_b" /usr/bin/python3 - "$@" <<'PY'
+  ip netns exec "$ns_c" /usr/bin/python3 - "$@" <<'PY'
 import socket, sys
 src, dst, dport, data = int(sys.argv[1]), sys.argv[2], int(sys.argv[3]), bytes.fromhex(sys.argv[4])
 count = int(sys.argv[5]) if len(sys.argv) > 5 else 1
