@@ -290,10 +290,16 @@ for _ in range(count):
 PY
 }
 
-# A call datagram (456 bytes) with that command byte and nothing else in it.
+# call_datagram_hex COMMAND [NAME]: a call datagram (456 bytes) with that command
+# byte, the ASCII name in its name field and zeros elsewhere.
 call_datagram_hex() {
+  local name=${2:-} i
   printf '%02x' "$1"
-  printf '00%.0s' $(seq 455)
+  printf '00%.0s' $(seq 199)
+  for ((i = 0; i < ${#name}; i++)); do
+    printf '%02x00' "'${name:i:1}"
+  done
+  printf '00%.0s' $(seq $((256 - 2 * ${#name})))
 }
 
 # sigterm_ends PID WHAT: SIGTERM ends KOVA within 2 s with status 0 and leaves a
