@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench fuzz soak asan format clean screenshots
+.PHONY: all deps configure build run test bench bench-stall fuzz soak asan format clean screenshots
 
 all: build
 
@@ -27,6 +27,12 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+
+# The UI thread's worst stall in a two-host call and under a third host's
+# floods, STALL_SECONDS per phase (root needed).
+STALL_SECONDS ?= 5
+bench-stall: build
+	@bash bench/ui_stall.sh $(BUILD) $(STALL_SECONDS)
 
 # Sanitizer build of every test.
 asan: deps
