@@ -73,6 +73,9 @@ CDownloadDlg::CDownloadDlg(std::function<bool(const QString&)> openFile,
     path_ = new QLabel(this);
     path_->setObjectName(QString::number(kPathId));
     path_->setTextFormat(Qt::PlainText);
+    status_ = new QLabel(this);
+    status_->setTextFormat(Qt::PlainText);
+    status_->hide();
     bar_ = new ProgressBar(this);
     bar_->setObjectName(QString::number(kProgressId));
     QPalette pal = palette();
@@ -98,6 +101,7 @@ CDownloadDlg::CDownloadDlg(std::function<bool(const QString&)> openFile,
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(name_);
     layout->addWidget(path_);
+    layout->addWidget(status_);
     layout->addLayout(buttons);
 }
 
@@ -112,6 +116,10 @@ QString CDownloadDlg::fileNameText() const {
 
 QString CDownloadDlg::pathText() const {
     return path_->text();
+}
+
+QString CDownloadDlg::statusText() const {
+    return status_->text();
 }
 
 void CDownloadDlg::showTransfer(bool upload, const QString& fileName, const QString& path,
@@ -151,13 +159,23 @@ void CDownloadDlg::onProgress(qint64 done) {
     static_cast<ProgressBar*>(bar_)->setProgress(done, total_);
 }
 
-void CDownloadDlg::release(bool completedDownload, const QString& savedPath) {
+void CDownloadDlg::release(bool completedDownload, const QString& savedPath, bool failedDownload) {
     released_ = true;
     if (completedDownload && !abortSent_) {
         savedPath_ = savedPath;
         abort_->hide();
         open_->show();
         setAttribute(Qt::WA_DeleteOnClose, true);
+        return;
+    }
+    if (failedDownload && !abortSent_) {
+        // Abort now only closes the dialog.
+        upload_ = false;
+        path_->setText(savedPath);
+        status_->setText(kDownloadFailed);
+        status_->show();
+        setAttribute(Qt::WA_DeleteOnClose, true);
+        show();
         return;
     }
     hide();

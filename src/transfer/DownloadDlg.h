@@ -25,6 +25,8 @@ public:
     static inline const QString kAbortTip = QStringLiteral("Abort");
     static inline const QString kOpenTip = QStringLiteral("Open File");
     static inline const QString kCannotOpen = QStringLiteral("File extension dosn't supported.");
+    static inline const QString kDownloadFailed =
+        QStringLiteral("Download failed: the file did not arrive whole.");
     // The message dialog's pictures: a cross for Abort, a tick for Open File.
     static constexpr int kAbortPicture = 158;
     static constexpr int kOpenPicture = 159;
@@ -44,12 +46,15 @@ public:
     CHoverButton* abortButton() const { return abort_; }
     QString fileNameText() const;
     QString pathText() const;
+    // The failure line; empty unless the download failed.
+    QString statusText() const;
 
 public slots:
     void showTransfer(bool upload, const QString& fileName, const QString& path, qint64 total);
     // The transfer's thread has ended. A completed download stays and offers
-    // "Open File"; anything else closes and goes.
-    void release(bool completedDownload, const QString& savedPath);
+    // "Open File"; a failed download (not aborted here) stays with the failure
+    // line until closed; anything else closes and goes.
+    void release(bool completedDownload, const QString& savedPath, bool failedDownload = false);
 
 signals:
     // The user gave up the transfer (emitted once).
@@ -69,6 +74,7 @@ private:
     std::function<void(const QString&)> warn_;
     QLabel* name_ = nullptr;
     QLabel* path_ = nullptr;
+    QLabel* status_ = nullptr;
     QWidget* bar_ = nullptr;
     CHoverButton* abort_ = nullptr;
     CHoverButton* open_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QTimer>
+#include <algorithm>
 
 #include "platform/SocketErrors.h"
 #include "platform/TcpListener.h"
@@ -53,6 +54,12 @@ void CFileListener::onAcceptNotification() {
         return;
     }
     const QString address = UdpSocket::dottedText(a.peerIpv4);
+    // Checked first, so a flood does not bring a chat window up for each.
+    if (!offerPlaceFree(address)) {
+        qCDebug(lcTransfer) << "offer from" << address << "refused: no place";
+        refuseOffer(a.fd);
+        return;
+    }
     if (!hasChatWindow_ || !hasChatWindow_(address)) {
         // Closed before anything is read from it.
         TcpSocket::closeDescriptor(a.fd);
@@ -61,7 +68,23 @@ void CFileListener::onAcceptNotification() {
         }
         return;
     }
-    startTransfer(a.fd, CTransferSocket::Role::Receiver, QString(), QString());
+    startTransfer(a.fd, CTransferSocket::Role::Receiver, address, QString(), QString());
+}
+
+bool CFileListener::offerPlaceFree(const QString& address) const {
+    if (offering_.size() >= kMaxOpenOffers) {
+        return false;
+    }
+    return std::none_of(offering_.begin(), offering_.end(),
+                        [&](const CSockThread* t) { return t->peerAddress() == address; });
+}
+
+void CFileListener::refuseOffer(int fd) {
+    // A fresh connection's send buffer is empty: the one byte goes at once.
+    TcpSocket socket;
+    socket.attach(fd);
+    socket.send(std::span(&kReplyStop, 1));
+    socket.close();
 }
 
 bool CFileListener::SendFile(const QString& peerAddress, const QString& path,
@@ -85,7 +108,7 @@ bool CFileListener::SendFile(const QString& peerAddress, const QString& path,
     }
     auto* limit = new QTimer(connector);
     limit->setSingleShot(true);
-    auto finish = [this, connector, path, name](int error) {
+    auto finish = [this, connector, peerAddress, path, name](int error) {
         if (connector->property("done").toBool()) {
             return;
         }
@@ -96,9 +119,10 @@ bool CFileListener::SendFile(const QString& peerAddress, const QString& path,
             if (prompts_.warn) {
                 prompts_.warn(kConnectFailed);
             }
+            emit uploadEnded(peerAddress, path, false);
             return;
         }
-        startTransfer(fd, CTransferSocket::Role::Sender, path, name);
+        startTransfer(fd, CTransferSocket::Role::Sender, peerAddress, path, name);
     };
     connect(connector, &TcpSocket::connected, this, finish);
     connect(limit, &QTimer::timeout, this, [finish] { finish(kWsaWouldBlock); });
@@ -106,11 +130,18 @@ bool CFileListener::SendFile(const QString& peerAddress, const QString& path,
     return true;
 }
 
-void CFileListener::startTransfer(int fd, CTransferSocket::Role role, const QString& path,
-                                  const QString& fileName) {
+void CFileListener::startTransfer(int fd, CTransferSocket::Role role, const QString& peerAddress,
+                                  const QString& path, const QString& fileName) {
     auto* dialog = new CDownloadDlg(prompts_.openFile, prompts_.warn);
     auto* thread =
         new CSockThread(fd, role, path, fileName, dialog, prompts_, balloons_, timing_, this);
+    thread->setPeerAddress(peerAddress);
+    if (role == CTransferSocket::Role::Receiver) {
+        offering_.append(thread);
+        // Emitted here on the window thread, by the question's end.
+        connect(thread, &CSockThread::offerSettled, this,
+                [this, thread] { offering_.removeOne(thread); });
+    }
     // finished() comes from the ending thread; the list and the dialog belong here.
     connect(
         thread, &QThread::finished, this, [this, thread] { onThreadFinished(thread); },
@@ -124,6 +155,7 @@ void CFileListener::startTransfer(int fd, CTransferSocket::Role role, const QStr
 }
 
 bool CFileListener::removeThread(CSockThread* thread) {
+    offering_.removeOne(thread);
     QMutexLocker locker(&lock_);
     dialogs_.removeIf([](const QPointer<CDownloadDlg>& d) { return d.isNull(); });
     return threads_.removeOne(thread);
@@ -134,7 +166,11 @@ void CFileListener::onThreadFinished(CSockThread* thread) {
         return;  // already handled by stopAndWait
     }
     if (CDownloadDlg* dialog = thread->dialog()) {
-        dialog->release(thread->completedDownload(), thread->savedPath());
+        dialog->release(thread->completedDownload(), thread->savedPath(),
+                        thread->role() == CTransferSocket::Role::Receiver && thread->failed());
+    }
+    if (thread->role() == CTransferSocket::Role::Sender) {
+        emit uploadEnded(thread->peerAddress(), thread->path(), thread->completedUpload());
     }
     emit transferEnded(thread);
     // finished() comes just before the thread's very end; deleted only after it.
@@ -142,14 +178,15 @@ void CFileListener::onThreadFinished(CSockThread* thread) {
     thread->deleteLater();
 }
 
-void CFileListener::stopAndWait(int perThreadMs) {
+void CFileListener::stopAndWait(int limitMs) {
     const QList<CSockThread*> running = transfers();
     for (CSockThread* t : running) {
         t->requestStop();
     }
+    // One deadline for all: they end side by side.
+    const QDeadlineTimer deadline(limitMs);
     for (CSockThread* t : running) {
         QPointer<CSockThread> thread(t);
-        const QDeadlineTimer deadline(perThreadMs);
         while (thread != nullptr && !thread->wait(QDeadlineTimer(10)) && !deadline.hasExpired()) {
             QCoreApplication::processEvents();
         }
@@ -162,7 +199,7 @@ void CFileListener::stopAndWait(int perThreadMs) {
         }
         // Still blocked: leave it to the process's end rather than destroy it
         // running.
-        qCWarning(lcTransfer) << "transfer thread did not end in" << perThreadMs << "ms";
+        qCWarning(lcTransfer) << "transfer thread did not end in" << limitMs << "ms";
         if (removeThread(thread)) {
             thread->disconnect(this);
             thread->setParent(nullptr);

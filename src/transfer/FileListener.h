@@ -4,6 +4,12 @@
 //
 // Offers are taken only from addresses that have a chat window open; that check
 // is injected, so the listener needs nothing of the chat window.
+//
+// Whatever a peer can make us open is capped: an incoming connection holds an
+// offer place from its accept until the save question has been answered (or it
+// has ended), at most kMaxOpenOffers places and one per address. A connection
+// beyond that is answered 'z' and closed before a thread, a dialog or a
+// question is made for it.
 
 #include <QList>
 #include <QMutex>
@@ -30,7 +36,9 @@ class CFileListener : public QObject {
 public:
     static constexpr std::uint16_t kPort = 6327;
     static constexpr int kBacklog = 5;
-    // How long the quit sequence waits for each transfer thread.
+    static constexpr int kMaxOpenOffers = 4;
+    // How long the quit sequence waits for the transfer threads, all together
+    // (they are all asked to end at once).
     static constexpr int kStopWaitMs = 5000;
     // An outgoing connect that has not completed by then counts as failed.
     static constexpr int kConnectLimitMs = 20000;
@@ -66,22 +74,32 @@ public:
     // startable); a connect that fails later shows "Connect dosn't get you file".
     bool SendFile(const QString& peerAddress, const QString& path, const QString& fileName = {});
 
-    // Quit sequence: asks every transfer thread to end and waits for each up to
-    // perThreadMs, handling window events meanwhile. A thread that does not end
-    // is abandoned (never destroyed while running).
-    void stopAndWait(int perThreadMs = kStopWaitMs);
+    // Quit sequence: asks every transfer thread to end and waits for them up
+    // to limitMs in all, handling window events meanwhile. A thread that does
+    // not end is abandoned (never destroyed while running).
+    void stopAndWait(int limitMs = kStopWaitMs);
 
     int transferCount() const;
+    // Incoming connections holding an offer place.
+    int openOfferCount() const { return int(offering_.size()); }
     QList<CSockThread*> transfers() const;
 
 signals:
     // A transfer thread has ended and left the list (tests, status).
     void transferEnded(CSockThread* thread);
+    // Every SendFile that returned true ends with this, on the window thread:
+    // whole when the peer confirmed the whole file; otherwise the user has
+    // been told why (a connect failure, a failed or broken upload), or the
+    // peer declined the offer.
+    void uploadEnded(const QString& peerAddress, const QString& path, bool whole);
 
 private:
     void onAcceptNotification();
-    void startTransfer(int fd, CTransferSocket::Role role, const QString& path,
-                       const QString& fileName);
+    // An offer place for address is free.
+    bool offerPlaceFree(const QString& address) const;
+    static void refuseOffer(int fd);
+    void startTransfer(int fd, CTransferSocket::Role role, const QString& peerAddress,
+                       const QString& path, const QString& fileName);
     void onThreadFinished(CSockThread* thread);
     bool removeThread(CSockThread* thread);
 
@@ -98,6 +116,8 @@ private:
     mutable QMutex lock_;
     QList<CSockThread*> threads_;
     QList<QPointer<CDownloadDlg>> dialogs_;
+    // Window thread only.
+    QList<CSockThread*> offering_;
 };
 
 }  // namespace kova

@@ -19,6 +19,9 @@ std::optional<OfferHeader> OfferHeader::decode(ByteSpan bytes) {
     OfferHeader h;
     h.size = readLe<std::int32_t>(bytes, kSizeOffset);
     h.name = FixedUtf16<260>::read(bytes, kNameOffset);
+    if (!fitsOffer(h.size) || h.name.units[0] < u' ') {
+        return std::nullopt;
+    }
     return h;
 }
 

@@ -34,8 +34,11 @@ struct OfferHeader {
     FixedUtf16<260> name;  // without directory, at most 259 units and a NUL
 
     std::array<std::byte, kSize> encode() const;
-    // Exactly kSize bytes starting with the tag; nullopt otherwise. The three
-    // bytes after the tag are not checked.
+    // Exactly kSize bytes starting with the tag, a size of 0..2^31-1 and a name
+    // that starts with a printable unit; nullopt otherwise. A name starting with
+    // NUL or a control unit is what a 64-bit size would leave there (its high
+    // half), so the small low half cannot pass for the whole file. The three
+    // bytes after the tag are not checked: peers leave them as they were.
     static std::optional<OfferHeader> decode(ByteSpan bytes);
 
     bool operator==(const OfferHeader&) const = default;

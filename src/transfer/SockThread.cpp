@@ -14,20 +14,37 @@ namespace kova {
 
 namespace {
 
-// The thread side: receives the thread messages and checks the inactivity
-// limit on every tick.
+// The thread side: receives the thread messages and checks the limit on every
+// tick. The limit depends on whom the transfer waits for: a stranger gets a
+// few seconds to send the offer, the other user minutes to answer it, and our
+// own user as long as the question and the chooser stay open (the clock starts
+// afresh once they close, so the user's time never counts against the peer).
 class ThreadMessages : public QObject {
 public:
     ThreadMessages(const CSockThread::Timing& timing, QEventLoop& loop)
         : timing_(timing), loop_(loop), last_(timing.clock()) {
         timer_.setInterval(timing.tickMs);
         connect(&timer_, &QTimer::timeout, this, [this] {
-            if (timing_.clock() - last_ > timing_.inactivityMs) {
+            const qint64 now = timing_.clock();
+            const CTransferSocket::Wait wait =
+                transfer_ != nullptr ? transfer_->waitingFor() : CTransferSocket::Wait::Peer;
+            if (wait == CTransferSocket::Wait::User) {
+                last_ = now;
+                return;
+            }
+            const int limit = wait == CTransferSocket::Wait::PeerOffer    ? timing_.offerMs
+                              : wait == CTransferSocket::Wait::PeerAnswer ? timing_.answerMs
+                                                                          : timing_.inactivityMs;
+            if (now - last_ > limit) {
+                timedOut_ = true;
                 stop();
             }
         });
         timer_.start();
     }
+
+    void watch(const CTransferSocket* transfer) { transfer_ = transfer; }
+    bool timedOut() const { return timedOut_; }
 
     void stop() {
         timer_.stop();
@@ -52,6 +69,8 @@ private:
     QEventLoop& loop_;
     QTimer timer_;
     qint64 last_;
+    const CTransferSocket* transfer_ = nullptr;
+    bool timedOut_ = false;
 };
 
 }  // namespace
@@ -101,6 +120,7 @@ void CSockThread::run() {
     stream.attach(fd_);
     ThreadMessages messages(timing_, loop);
     CTransferSocket transfer(stream, &messages, dialog_, &stop_);
+    messages.watch(&transfer);
     if (role_ == CTransferSocket::Role::Sender) {
         transfer.setSender(path_, fileName_);
     } else {
@@ -108,7 +128,7 @@ void CSockThread::run() {
     }
     connect(&stream, &TcpSocket::readNotification, &transfer, &CTransferSocket::onReadNotification);
     // The question and the chooser are widgets: shown on the window thread
-    // while this loop keeps running (and counting inactivity).
+    // while this loop keeps running (without a limit meanwhile).
     connect(&transfer, &CTransferSocket::saveRequested, this, &CSockThread::askSave,
             Qt::QueuedConnection);
     // Back to this thread; dropped by Qt if the transfer has ended meanwhile.
@@ -145,8 +165,12 @@ void CSockThread::run() {
         transfer.start();
         loop.exec();
     }
+    if (messages.timedOut()) {
+        transfer.fail(CTransferSocket::kTimedOut);
+    }
     transfer.close();
     completed_ = transfer.completed();
+    failed_ = transfer.failed();
     savedPath_ = transfer.path();
 }
 
@@ -155,8 +179,10 @@ void CSockThread::askSave(const QString& fileName) {
     // thread object be deleted: nothing of it is touched afterwards unless alive.
     const auto ask = prompts_.askSavePath;
     QPointer<CSockThread> self(this);
-    const QString path = ask ? ask(fileName) : QString();
+    // Asked for just before an end that came first (quit): no question.
+    const QString path = ask && !isFinished() && !stop_ ? ask(fileName) : QString();
     if (self != nullptr) {
+        emit offerSettled();
         emit saveAnswered(path);
     }
 }

@@ -25,6 +25,8 @@ CTransferSocket::CTransferSocket(ITcpStream& stream, QObject* threadTarget, QObj
     : QObject(parent), stream_(stream), threadTarget_(threadTarget), dialog_(dialog), stop_(stop) {}
 
 CTransferSocket::~CTransferSocket() {
+    // Whoever listened may be gone by now; the files are still tidied.
+    blockSignals(true);
     close();
 }
 
@@ -62,11 +64,29 @@ void CTransferSocket::sendOffer() {
     header.size = static_cast<std::int32_t>(size);
     header.name.setText(fileName_.toStdU16String());
     const auto bytes = header.encode();
-    if (sendAll(bytes) != 0) {
+    if (const int error = sendAll(bytes); error != 0) {
+        lastError_ = error;
         close();
         return;
     }
+    offerSent_ = true;
     postActivity();
+}
+
+CTransferSocket::Wait CTransferSocket::waitingFor() const {
+    if (closed_) {
+        return Wait::Peer;
+    }
+    if (prompting_) {
+        return Wait::User;
+    }
+    if (role_ == Role::Receiver && awaitingHeader_) {
+        return Wait::PeerOffer;
+    }
+    if (role_ == Role::Sender && !started_ && !declined_) {
+        return Wait::PeerAnswer;
+    }
+    return Wait::Peer;
 }
 
 void CTransferSocket::onReadNotification(int pendingError) {
@@ -85,6 +105,7 @@ void CTransferSocket::onReadNotification(int pendingError) {
             return;
         }
         if (!r.ok() || r.size == 0) {
+            lastError_ = r.error != 0 ? r.error : kConnReset;
             // The peer is most likely gone; its answer to the stop is not needed.
             sendAll(std::span(&kReplyStop, 1));
             close();
@@ -123,12 +144,19 @@ void CTransferSocket::onReply(std::byte reply) {
     } else if (reply == kReplyNext) {
         sendNextChunk();
     } else if (reply == kReplyDone) {
-        emit warning(kUploaded.arg(fileName_));
+        // Only a peer that has had every byte can have the whole file.
+        if (started_ && done_ >= total_) {
+            completed_ = true;
+            emit warning(kUploaded.arg(fileName_));
+        }
         // Nothing more can come: end now rather than by the inactivity limit.
         close();
     } else if (reply == kReplyStop) {
-        if (started_ && done_ < total_) {
+        if (started_) {
+            reported_ = true;
             emit warning(kUploadBroken);
+        } else {
+            declined_ = true;
         }
         close();
     }
@@ -145,11 +173,14 @@ void CTransferSocket::sendNextChunk() {
     const std::size_t n = nextChunkBytes(total_, done_);
     const qint64 got = file_.read(reinterpret_cast<char*>(buffer_.data()), qint64(n));
     if (got <= 0) {
+        // The file shrank or cannot be read: the peer must not wait for the rest.
+        sendAll(std::span(&kReplyStop, 1));
         close();
         return;
     }
     const int error = sendAll(ByteSpan(buffer_.data(), std::size_t(got)));
     if (error != 0) {
+        reported_ = true;
         emit warning(kChunkSendFailed.arg(error));
         close();
         return;
@@ -183,7 +214,7 @@ void CTransferSocket::readHeader() {
     }
     awaitingHeader_ = false;
     const auto header = OfferHeader::decode(header_);
-    if (!header || header->size < 0) {
+    if (!header) {
         sendReply(kReplyStop);
         close();
         return;
@@ -204,13 +235,60 @@ void CTransferSocket::onSaveAnswer(const QString& path) {
     }
     prompting_ = false;
     stream_.setReadNotifications(true);
+    // The user's time does not count against the sender.
+    postActivity(true);
     if (path.isEmpty()) {
         sendReply(kReplyStop);
         return;
     }
     path_ = path;
+    accepted_ = true;
+    // Created now, so that even an empty file exists once it is reported.
+    if (!openPart()) {
+        sendReply(kReplyStop);
+        close();
+        return;
+    }
+    emit showDialog(false, fileName_, path_, total_);
+    if (!sendReply(kReplyAccept)) {
+        return;
+    }
+    if (total_ == 0) {
+        // No chunk will come: the file is whole already.
+        postProgress(true);
+        finishDownload();
+        return;
+    }
     downloading_ = true;
-    sendReply(kReplyAccept);
+}
+
+bool CTransferSocket::openPart() {
+    file_.setFileName(partPath());
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        // Going on would answer "whole file received" for a file never written.
+        qCWarning(lcTransfer) << "cannot create" << partPath();
+        return false;
+    }
+    return true;
+}
+
+void CTransferSocket::finishDownload() {
+    file_.close();
+    downloading_ = false;
+    // The chooser has asked before overwriting, as it did when the file was
+    // written in place.
+    if ((QFile::exists(path_) && !QFile::remove(path_)) || !QFile::rename(partPath(), path_)) {
+        qCWarning(lcTransfer) << "cannot rename" << partPath() << "to" << path_;
+        sendReply(kReplyStop);
+        close();
+        return;
+    }
+    completed_ = true;
+    if (!sendReply(kReplyDone)) {
+        return;
+    }
+    stream_.setReadNotifications(false);
+    QTimer::singleShot(kCloseAfterDoneMs, this, &CTransferSocket::close);
 }
 
 void CTransferSocket::readData() {
@@ -225,26 +303,14 @@ void CTransferSocket::readData() {
         return;
     }
     if (!r.ok() || r.size == 0) {
+        lastError_ = r.error != 0 ? r.error : kConnReset;
         close();
         return;
-    }
-    // Created with the first bytes: a connection that ends before any data
-    // (an empty file among them) leaves nothing behind.
-    if (!file_.isOpen()) {
-        file_.setFileName(path_);
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            // Going on would answer "whole file received" for a file never written.
-            qCWarning(lcTransfer) << "cannot create" << path_;
-            sendReply(kReplyStop);
-            close();
-            return;
-        }
-        emit showDialog(false, fileName_, path_, total_);
     }
     done_ += std::int64_t(r.size);
     if (file_.write(reinterpret_cast<const char*>(buffer_.data()), qint64(r.size)) !=
         qint64(r.size)) {
-        qCWarning(lcTransfer) << "cannot write" << path_;
+        qCWarning(lcTransfer) << "cannot write" << partPath();
         sendReply(kReplyStop);
         close();
         return;
@@ -256,14 +322,7 @@ void CTransferSocket::readData() {
         }
         return;
     }
-    file_.close();
-    downloading_ = false;
-    completed_ = true;
-    if (!sendReply(kReplyDone)) {
-        return;
-    }
-    stream_.setReadNotifications(false);
-    QTimer::singleShot(kCloseAfterDoneMs, this, &CTransferSocket::close);
+    finishDownload();
 }
 
 void CTransferSocket::drainIdle() {
@@ -287,6 +346,8 @@ StreamIo CTransferSocket::receive(MutableByteSpan buffer) {
 
 void CTransferSocket::onNetworkDown() {
     if (!closed_) {
+        lastError_ = kWsaNetDown;
+        reported_ = true;  // the balloon says it
         emit deadNetwork();
         close();
     }
@@ -311,9 +372,29 @@ void CTransferSocket::close() {
     if (file_.isOpen()) {
         file_.close();
     }
+    if (role_ == Role::Receiver && accepted_ && !completed_) {
+        // Never a file under the real name with only some of the bytes.
+        QFile::remove(partPath());
+    }
+    const bool underWay =
+        role_ == Role::Sender ? !declined_ && (offerSent_ || lastError_ != 0) : accepted_;
+    if (underWay && !completed_ && !cancelRequested_ && !quitting()) {
+        failed_ = true;
+        if (role_ == Role::Sender && !reported_) {
+            reported_ = true;
+            emit warning(kChunkSendFailed.arg(lastError_));
+        }
+    }
     if (threadTarget_ != nullptr) {
         postMessage(threadTarget_, MSG_THREAD_STOP);
     }
+}
+
+void CTransferSocket::fail(int error) {
+    if (lastError_ == 0) {
+        lastError_ = error;
+    }
+    close();
 }
 
 int CTransferSocket::sendAll(ByteSpan bytes) {
@@ -349,11 +430,11 @@ bool CTransferSocket::sendReply(std::byte reply) {
     return true;
 }
 
-void CTransferSocket::postActivity() {
+void CTransferSocket::postActivity(bool force) {
     if (threadTarget_ == nullptr) {
         return;
     }
-    if (sinceActivity_.isValid() && sinceActivity_.elapsed() < kActivityEveryMs) {
+    if (!force && sinceActivity_.isValid() && sinceActivity_.elapsed() < kActivityEveryMs) {
         return;
     }
     sinceActivity_.start();

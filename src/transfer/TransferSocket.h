@@ -26,6 +26,13 @@ class CTransferSocket : public QObject {
     Q_OBJECT
 public:
     enum class Role { Sender, Receiver };
+    // Whom the transfer waits for, which decides how long it may wait.
+    enum class Wait {
+        Peer,        // the next step of a running transfer
+        PeerOffer,   // receiver: the offer header of a fresh connection
+        PeerAnswer,  // sender: the other user's save question and chooser
+        User,        // receiver: our own save question and chooser
+    };
 
     static inline const QString kSavePrompt = QStringLiteral("Do you want to Save File: \n%1?");
     static inline const QString kUploaded = QStringLiteral("Uploaded %1");
@@ -36,6 +43,11 @@ public:
         QStringLiteral("Server Socket failed to send: %1");
     static inline const QString kDeadNetwork =
         QStringLiteral("A File download operation encountered a dead network!");
+    // A download is written here next to its target and renamed when whole.
+    static inline const QString kPartSuffix = QStringLiteral(".part");
+    // Error numbers of the failure report when no socket call gave one.
+    static constexpr int kTimedOut = 10060;   // a limit ran out
+    static constexpr int kConnReset = 10054;  // the peer closed before the end
 
     // Sends are retried every 10 ms while the socket would block; a peer that
     // reads nothing for the inactivity limit (2000 waits) is given up.
@@ -70,11 +82,22 @@ public:
     // The dialog's Abort: one stop reply, then the transfer ends at its next step.
     void cancel();
     // Once only: closes the connection and the file and asks the thread to end.
+    // A download that is not whole loses its part file; a transfer the users
+    // had started that ends without the whole file is reported (a sender's
+    // warning "File failed to send: error %1"; failed() for the receiver),
+    // unless the local user cancelled or the program is quitting.
     void close();
+    // Ends the transfer for a reason found outside it (the thread's limit).
+    void fail(int error);
 
     Role role() const { return role_; }
     bool isClosed() const { return closed_; }
+    // Sender: the peer confirmed the whole file. Receiver: it is saved whole.
     bool completed() const { return completed_; }
+    // Ended without the whole file after the users had started it.
+    bool failed() const { return failed_; }
+    Wait waitingFor() const;
+    QString partPath() const { return path_ + kPartSuffix; }
     bool downloading() const { return downloading_; }
     QString path() const { return path_; }
     QString fileName() const { return fileName_; }
@@ -98,13 +121,17 @@ private:
     void readHeader();
     void readData();
     void drainIdle();
+    bool openPart();
+    // Receiver: the last byte is written; the part file takes the real name.
+    void finishDownload();
     // A read; the network-down error is announced and ends the transfer.
     StreamIo receive(MutableByteSpan buffer);
     void onNetworkDown();
     // Sends every byte, waiting while the socket would block. 0 or the error.
     int sendAll(ByteSpan bytes);
     bool sendReply(std::byte reply);
-    void postActivity();
+    void postActivity(bool force = false);
+    bool quitting() const { return stop_ != nullptr && stop_->load(); }
     void postProgress(bool force);
 
     ITcpStream& stream_;
@@ -116,8 +143,14 @@ private:
     bool awaitingHeader_ = true;
     bool prompting_ = false;
     bool downloading_ = false;
-    bool started_ = false;  // sender: the offer was accepted
+    bool offerSent_ = false;  // sender: the whole header went out
+    bool started_ = false;    // sender: the offer was accepted
+    bool declined_ = false;   // sender: refused before it started
+    bool accepted_ = false;   // receiver: the user chose where to save
+    bool reported_ = false;   // a failure warning is already on its way
     bool completed_ = false;
+    bool failed_ = false;
+    int lastError_ = 0;
     bool closed_ = false;
     bool cancelRequested_ = false;
     QString path_;

@@ -1,7 +1,8 @@
 // Both ends of a file transfer fed arbitrary bytes: a receiver given an offer
 // with a fuzzed size and then fuzzed data in fuzzed pieces (or the raw input as
 // its offer), and a sender given fuzzed replies. Neither may write more than
-// announced, send more than the file, or answer with anything but reply bytes.
+// announced, send more than the file, or answer with anything but reply bytes;
+// the file exists exactly when whole, and no part file is left.
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -72,7 +73,9 @@ void receiver(const std::uint8_t* data, std::size_t size) {
     }
     const qint64 written = QFile(target).size();
     check(announced < 0 ? !QFile::exists(target) : written <= announced);
+    check(t.completed() == QFile::exists(target));
     check(!t.completed() || written == announced);
+    check(!QFile::exists(target + kova::CTransferSocket::kPartSuffix));
 }
 
 void sender(const std::uint8_t* data, std::size_t size) {

@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <memory>
+#include <vector>
 
+#include "platform/TcpSocket.h"
 #include "support/TempDir.h"
 #include "transfer/DownloadDlg.h"
+#include "transfer/OfferHeader.h"
 #include "ui/HoverButton.h"
 
 namespace kova {
@@ -21,10 +26,71 @@ using test::TempDir;
 
 constexpr int kWaitMs = 20000;
 
+// A field of /proc/self/status as a number ("Threads", "VmRSS" in kB).
+qint64 selfStatus(const char* field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key)) {
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
+// A peer written by hand: connects from its own loopback address, sends the
+// given opening bytes and collects what comes back until the end.
+struct RawPeer {
+    RawPeer(const QString& from, QByteArray opening) {
+        QObject::connect(&socket, &TcpSocket::connected, [this, opening](int error) {
+            if (error != 0) {
+                ended = true;
+                return;
+            }
+            socket.attach(socket.takeDescriptor());  // from here on with reads
+            QObject::connect(&socket, &TcpSocket::readNotification, [this] { read(); });
+            send(opening);
+        });
+        socket.connectTo(QStringLiteral("127.0.0.2"), CFileListener::kPort, from);
+    }
+    void send(const QByteArray& bytes) {
+        socket.send(ByteSpan(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()));
+    }
+    void read() {
+        char buffer[600];
+        const StreamIo r =
+            socket.receive(MutableByteSpan(reinterpret_cast<std::byte*>(buffer), 600));
+        if (r.ok() && r.size > 0) {
+            answers.append(buffer, qsizetype(r.size));
+        } else if (r.error != 10035) {
+            ended = true;
+            socket.setReadNotifications(false);
+        }
+    }
+
+    TcpSocket socket;
+    QByteArray answers;
+    bool ended = false;
+};
+
+QByteArray offer(std::int32_t size, const QString& name) {
+    OfferHeader h;
+    h.size = size;
+    h.name.setText(name.toStdU16String());
+    const auto bytes = h.encode();
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
 struct Peer {
     Peer(const QString& own, const QString& other, std::shared_ptr<std::atomic<qint64>> now)
-        : listener([this, other](const QString& address) { return chatOpen && address == other; },
-                   nullptr) {
+        : listener(
+              [this, other](const QString& address) {
+                  return chatOpen && (anyAddress || address == other);
+              },
+              nullptr) {
         TransferPrompts p;
         p.askSavePath = [this](const QString& name) {
             offered << name;
@@ -41,13 +107,18 @@ struct Peer {
         QObject::connect(&listener, &CFileListener::transferEnded, [this](CSockThread* t) {
             ++ended;
             completed = completed || t->completedDownload();
+            failed = failed || t->failed();
+            dialog = t->dialog();
         });
+        QObject::connect(&listener, &CFileListener::uploadEnded,
+                         [this](const QString&, const QString&, bool whole) { uploads << whole; });
         error = listener.create(own);
     }
 
     CFileListener listener;
     int error = 0;
     bool chatOpen = true;
+    bool anyAddress = false;
     QString savePath;
     std::function<QString(const QString&)> ask;
     QStringList offered;
@@ -55,6 +126,9 @@ struct Peer {
     QStringList refused;
     int ended = 0;
     bool completed = false;
+    bool failed = false;
+    QPointer<CDownloadDlg> dialog;  // the last ended transfer's, while it stays
+    QList<bool> uploads;
 };
 
 class FileTransferTest : public ::testing::Test {
@@ -92,6 +166,7 @@ TEST_F(FileTransferTest, FiveMegabytesArriveByteIdentical) {
     EXPECT_EQ(b->offered, QStringList{QStringLiteral("data.bin")});
     EXPECT_TRUE(b->completed);
     EXPECT_EQ(a->warnings, QStringList{QStringLiteral("Uploaded data.bin")});
+    EXPECT_EQ(a->uploads, QList<bool>{true});
     EXPECT_TRUE(b->warnings.isEmpty());
     EXPECT_TRUE(TempDir::read(source) == TempDir::read(b->savePath));
 }
@@ -105,36 +180,140 @@ TEST_F(FileTransferTest, OfferFromAnAddressWithoutChatWindowIsRefused) {
     EXPECT_EQ(b->ended, 0);  // no transfer was ever started
 }
 
-TEST_F(FileTransferTest, EmptyFileCreatesNothingAndBothEndByInactivity) {
+TEST_F(FileTransferTest, EmptyFileIsCreatedAndReportedOnBothSides) {
     b->savePath = dir.path(QStringLiteral("empty.bin"));
     ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), file("empty", 0)));
-    // The sender shows its dialog once the offer has been accepted.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const auto t = a->listener.transfers();
-            return !t.isEmpty() && t[0]->dialog()->isVisible();
-        },
-        kWaitMs));
-    QTest::qWait(100);
-    EXPECT_EQ(a->listener.transferCount(), 1);
-    EXPECT_EQ(b->listener.transferCount(), 1);
-    passTime(20001);
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));
-    EXPECT_FALSE(QFile::exists(b->savePath));
-    EXPECT_FALSE(b->completed);
+    EXPECT_TRUE(QFile::exists(b->savePath));
+    EXPECT_EQ(QFile(b->savePath).size(), 0);
+    EXPECT_TRUE(b->completed);
+    EXPECT_EQ(a->warnings, QStringList{QStringLiteral("Uploaded empty")});
+    EXPECT_EQ(a->uploads, QList<bool>{true});
 }
 
-TEST_F(FileTransferTest, InactivityLimitRunsWhileTheUserDecides) {
+TEST_F(FileTransferTest, UserWhoTakesLongToAnswerStillGetsTheFile) {
     b->ask = [&](const QString&) {
-        passTime(20001);
-        // The question is still open when the receiving transfer gives up.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return b->ended == 1; }, kWaitMs));
+        passTime(60000);  // past the inactivity limit, within the answer's
+        QTest::qWait(200);
+        EXPECT_EQ(a->ended + b->ended, 0);
         return dir.path(QStringLiteral("late.bin"));
     };
-    ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), file("late", 5000)));
+    const QString source = file("late", 5000);
+    ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), source));
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));
-    QTest::qWait(50);
-    EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("late.bin"))));
+    EXPECT_TRUE(b->completed);
+    EXPECT_TRUE(TempDir::read(source) == TempDir::read(dir.path(QStringLiteral("late.bin"))));
+    EXPECT_EQ(a->warnings, QStringList{QStringLiteral("Uploaded late")});
+}
+
+TEST_F(FileTransferTest, SenderThatGaveUpWaitingIsAFailureOnBothSides) {
+    const QString target = dir.path(QStringLiteral("gone.bin"));
+    b->ask = [&](const QString&) {
+        passTime(CSockThread::defaultTiming().answerMs + 1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return a->ended == 1; }, kWaitMs));
+        return target;
+    };
+    ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), file("gone", 5000)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));
+    EXPECT_EQ(a->warnings, QStringList{QStringLiteral("File failed to send: error 10060")});
+    EXPECT_EQ(a->uploads, QList<bool>{false});
+    EXPECT_TRUE(b->failed);
+    ASSERT_FALSE(b->dialog.isNull());
+    EXPECT_TRUE(b->dialog->isVisible());
+    EXPECT_EQ(b->dialog->statusText(), CDownloadDlg::kDownloadFailed);
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_FALSE(QFile::exists(target + CTransferSocket::kPartSuffix));
+}
+
+TEST_F(FileTransferTest, BrokenDownloadKeepsNoPartAndSaysSo) {
+    b->anyAddress = true;
+    const QString target = dir.path(QStringLiteral("broken.bin"));
+    TempDir::write(target, "older");
+    b->savePath = target;
+    RawPeer sender(QStringLiteral("127.0.1.1"), offer(10000, QStringLiteral("broken.bin")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sender.answers == "y"; }, kWaitMs));
+    sender.send(QByteArray(4096, 'k'));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sender.answers == "y{"; }, kWaitMs));
+    EXPECT_TRUE(QFile::exists(target + CTransferSocket::kPartSuffix));
+    sender.socket.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b->ended == 1; }, kWaitMs));
+    EXPECT_TRUE(b->failed);
+    ASSERT_FALSE(b->dialog.isNull());
+    EXPECT_EQ(b->dialog->statusText(), CDownloadDlg::kDownloadFailed);
+    EXPECT_FALSE(QFile::exists(target + CTransferSocket::kPartSuffix));
+    EXPECT_EQ(TempDir::read(target), "older");
+}
+
+TEST_F(FileTransferTest, TwoHundredOffersAtOnceOpenAtMostFourQuestions) {
+    b->anyAddress = true;
+    constexpr int kOffers = 200;
+    const qint64 idleThreads = selfStatus("Threads");
+    const qint64 idleRssKb = selfStatus("VmRSS");
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    const auto settled = [&] {
+        return std::count_if(peers.begin(), peers.end(),
+                             [](const auto& p) { return !p->answers.isEmpty() || p->ended; });
+    };
+    int open = 0, mostOpen = 0;
+    qint64 mostThreads = 0;
+    QStringList asking;
+    bool sameAddressTwice = false;
+    b->ask = [&](const QString& name) {
+        sameAddressTwice = sameAddressTwice || asking.contains(name);
+        asking << name;
+        mostOpen = std::max(mostOpen, ++open);
+        mostThreads = std::max(mostThreads, selfStatus("Threads"));
+        // Stays open until every other connection has had its answer.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return settled() + open >= kOffers; }, 30000));
+        asking.removeOne(name);
+        --open;
+        return QString();
+    };
+    // Two from each of 100 addresses, a few each turn of the loop so the
+    // backlog of 5 is not what refuses them.
+    QTimer starter;
+    QObject::connect(&starter, &QTimer::timeout, [&] {
+        for (int k = 0; k < 2 && peers.size() < kOffers; ++k) {
+            const QString from = QStringLiteral("127.0.1.%1").arg(peers.size() / 2 + 1);
+            peers.push_back(std::make_unique<RawPeer>(from, offer(100, from)));
+        }
+    });
+    starter.start(1);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return peers.size() == kOffers && settled() == kOffers; }, 30000));
+    starter.stop();
+    EXPECT_EQ(mostOpen, CFileListener::kMaxOpenOffers);
+    EXPECT_FALSE(sameAddressTwice);
+    EXPECT_LE(mostThreads, idleThreads + CFileListener::kMaxOpenOffers);
+    for (const auto& p : peers) {
+        EXPECT_EQ(p->answers, "z");
+    }
+    peers.clear();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return b->listener.transferCount() == 0 && selfStatus("Threads") <= idleThreads; },
+        30000));
+    EXPECT_EQ(b->listener.openOfferCount(), 0);
+    EXPECT_LT(selfStatus("VmRSS"), idleRssKb + 16 * 1024);
+}
+
+TEST_F(FileTransferTest, SilentConnectionsHoldFewPlacesAndOnlyBriefly) {
+    b->anyAddress = true;
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    // The second from .1 shares its address; the one from .5 finds no place.
+    for (const char* from :
+         {"127.0.1.1", "127.0.1.1", "127.0.1.2", "127.0.1.3", "127.0.1.4", "127.0.1.5"}) {
+        const int before = b->listener.transferCount();
+        peers.push_back(std::make_unique<RawPeer>(QString::fromLatin1(from), QByteArray()));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return b->listener.transferCount() > before || peers.back()->ended; }, kWaitMs));
+    }
+    EXPECT_EQ(b->listener.transferCount(), CFileListener::kMaxOpenOffers);
+    EXPECT_EQ(peers[1]->answers, "z");
+    EXPECT_EQ(peers[5]->answers, "z");
+    passTime(CSockThread::defaultTiming().offerMs + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b->listener.transferCount() == 0; }, kWaitMs));
+    EXPECT_TRUE(b->offered.isEmpty());
+    EXPECT_FALSE(b->failed);
 }
 
 TEST_F(FileTransferTest, AbortFromTheReceivingDialogBreaksTheUpload) {
@@ -160,6 +339,7 @@ TEST_F(FileTransferTest, ConnectFailureIsReported) {
     a->listener.SendFile(QStringLiteral("127.0.0.2"), file("x", 10));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !a->warnings.isEmpty(); }, kWaitMs));
     EXPECT_EQ(a->warnings, QStringList{QStringLiteral("Connect dosn't get you file")});
+    EXPECT_EQ(a->uploads, QList<bool>{false});
     EXPECT_EQ(a->listener.transferCount(), 0);
 }
 

@@ -81,6 +81,22 @@ TEST(DownloadDlg, CompletedDownloadOffersOpenFileElseGoes) {
     EXPECT_FALSE(failed->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(failedAlive.isNull());
+
+    // A download that broke stays to say so; one aborted here just goes.
+    for (const bool abortedHere : {false, true}) {
+        auto* broken = new CDownloadDlg(nullptr, nullptr);
+        QPointer<CDownloadDlg> brokenAlive(broken);
+        broken->showTransfer(false, QStringLiteral("b"), QStringLiteral("/tmp/b"), 10);
+        if (abortedHere) {
+            broken->abortButton()->click();
+        }
+        broken->release(false, QStringLiteral("/tmp/b"), true);
+        EXPECT_EQ(broken->isVisible(), !abortedHere);
+        EXPECT_EQ(broken->statusText(), abortedHere ? QString() : CDownloadDlg::kDownloadFailed);
+        broken->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(brokenAlive.isNull());
+    }
 }
 
 // Runs act on the first modal dialog of type D, polling until one shows.

@@ -23,9 +23,26 @@ TEST(OfferHeader, EncodesTheWireLayoutAndDecodesItBack) {
     EXPECT_EQ(OfferHeader::decode(bytes), h);
 }
 
-TEST(OfferHeader, RefusesWrongLengthOrTag) {
-    auto bytes = OfferHeader{}.encode();
+TEST(OfferHeader, RefusesWrongLengthTagSizeOrAWideSizeInTheName) {
+    OfferHeader h;
+    h.name.setText(u"f");
+    auto bytes = h.encode();
     EXPECT_FALSE(OfferHeader::decode(ByteSpan(bytes).first(527)));
+    for (const std::int32_t size : {0, 1, INT32_MAX}) {
+        h.size = size;
+        EXPECT_TRUE(OfferHeader::decode(h.encode()));
+    }
+    for (const std::int32_t size : {INT32_MIN, -1, INT32_MIN + 5}) {
+        h.size = size;
+        EXPECT_FALSE(OfferHeader::decode(h.encode())) << size;
+    }
+    h.size = 5;
+    for (const char16_t* name : {u"", u"\x01",
+                                 u"\x1f"
+                                 u"abc"}) {
+        h.name.setText(name);
+        EXPECT_FALSE(OfferHeader::decode(h.encode()));
+    }
     bytes[0] = std::byte{'z'};
     EXPECT_FALSE(OfferHeader::decode(bytes));
 }

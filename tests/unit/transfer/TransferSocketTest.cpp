@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include "support/TempDir.h"
@@ -67,8 +68,9 @@ protected:
         feed(offer(size, QStringLiteral("data.bin")));
         ASSERT_EQ(saveRequests.size(), 1);
         t.onSaveAnswer(dir.path(savedAs));
-        ASSERT_EQ(stream.takeSent(), y);
+        ASSERT_EQ(stream.takeSent(), size == 0 ? y + done : y);
     }
+    bool exists(const QString& name) const { return QFile::exists(dir.path(name)); }
 
     TempDir dir;
     FakeStream stream;
@@ -116,13 +118,45 @@ TEST_F(TransferSocketTest, SenderSends4096BytesAsOneChunkAnd4097AsTwo) {
     }
 }
 
-TEST_F(TransferSocketTest, SenderOfAnEmptyFileSendsNoChunkAndWaits) {
-    startSender(0);
+TEST_F(TransferSocketTest, SenderOfAnEmptyFileSendsNoChunkAndWaitsForTheWholeFileReply) {
+    startSender(0, QStringLiteral("e"));
     stream.takeSent();
     feed(y);
     EXPECT_TRUE(stream.takeSent().isEmpty());
-    EXPECT_FALSE(t.isClosed());  // ends by the inactivity limit
+    EXPECT_FALSE(t.isClosed());
     EXPECT_EQ(dialogs, QStringList{QStringLiteral("1 0")});
+    feed(done);
+    EXPECT_EQ(warnings, QStringList{QStringLiteral("Uploaded e")});
+    EXPECT_TRUE(t.completed());
+}
+
+TEST_F(TransferSocketTest, SenderReportsAnUploadThatEndsWithoutTheWholeFile) {
+    // The peer goes away mid-file; it claims the whole file too early; the
+    // thread's limit ends a transfer whose answer never came.
+    for (const QByteArray& end : {QByteArray(), next + done}) {
+        FakeStream s;
+        CTransferSocket sender(s, nullptr, nullptr);
+        QStringList said;
+        QObject::connect(&sender, &CTransferSocket::warning, [&](const QString& w) { said << w; });
+        TempDir::write(dir.path(QStringLiteral("f")), randomBytes(10000));
+        sender.setSender(dir.path(QStringLiteral("f")), QStringLiteral("f"));
+        sender.start();
+        s.incoming = y + end;
+        s.peerClosed = end.isEmpty();
+        sender.onReadNotification(0);
+        sender.onReadNotification(0);
+        sender.onReadNotification(0);
+        EXPECT_TRUE(sender.isClosed());
+        EXPECT_TRUE(sender.failed());
+        EXPECT_FALSE(sender.completed());
+        EXPECT_EQ(said,
+                  QStringList{end.isEmpty() ? QStringLiteral("File failed to send: error 10054")
+                                            : QStringLiteral("File failed to send: error 0")});
+    }
+    startSender(100);
+    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::PeerAnswer);
+    t.fail(CTransferSocket::kTimedOut);
+    EXPECT_EQ(warnings, QStringList{QStringLiteral("File failed to send: error 10060")});
 }
 
 TEST_F(TransferSocketTest, SenderReportsTheEndOrTheBreak) {
@@ -170,11 +204,13 @@ TEST_F(TransferSocketTest, FailedChunkSendIsReported) {
 }
 
 TEST_F(TransferSocketTest, ReceiverAnswersEveryPartialReadUntilTheFileIsWhole) {
+    TempDir::write(dir.path(QStringLiteral("saved.bin")), "an older file, replaced when whole");
     acceptOffer(4097);
     const QByteArray content = randomBytes(4097);
     // One chunk in two pieces: two '{'; the last byte completes the file.
     feed(content.left(2000));
     EXPECT_EQ(stream.takeSent(), next);
+    EXPECT_TRUE(exists(QStringLiteral("saved.bin.part")));
     feed(content.mid(2000, 2096));
     EXPECT_EQ(stream.takeSent(), next);
     feed(content.mid(4096));
@@ -182,6 +218,7 @@ TEST_F(TransferSocketTest, ReceiverAnswersEveryPartialReadUntilTheFileIsWhole) {
     EXPECT_TRUE(t.completed());
     EXPECT_FALSE(stream.notifications);
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("saved.bin"))), content);
+    EXPECT_FALSE(exists(QStringLiteral("saved.bin.part")));
     EXPECT_EQ(dialogs, QStringList{QStringLiteral("0 4097")});
     pump();
     EXPECT_EQ(dialog.lastProgress, 4097);
@@ -213,7 +250,16 @@ TEST_F(TransferSocketTest, ReceiverRefusesBadOffers) {
     negative[7] = char(0x80);  // size < 0
     QByteArray wrongTag = offer(10, QStringLiteral("x"));
     wrongTag[0] = 'q';
-    for (const QByteArray& bad : {negative, wrongTag, offer(10, QStringLiteral("x")).left(300)}) {
+    // Out of range in the top byte whatever the rest; a 64-bit size whose high
+    // half (1, or 0 and a name further on) sits where the name begins.
+    QByteArray top = offer(5, QStringLiteral("x"));
+    top[7] = char(0xFF);
+    QByteArray allOnes = offer(-1, QStringLiteral("x"));
+    QByteArray wide = offer(5, QStringLiteral("x"));
+    wide[8] = 1;
+    const QByteArray wideSmall = offer(5, QString());
+    for (const QByteArray& bad : {negative, wrongTag, offer(10, QStringLiteral("x")).left(300), top,
+                                  allOnes, wide, wideSmall}) {
         FakeStream s;
         CTransferSocket r(s, nullptr, nullptr);
         bool asked = false;
@@ -240,10 +286,39 @@ TEST_F(TransferSocketTest, DeclinedOfferAnswersStopAndCreatesNoFile) {
     EXPECT_TRUE(t.isClosed());
 }
 
-TEST_F(TransferSocketTest, EmptyFileIsNeverCreated) {
-    acceptOffer(0);
-    EXPECT_FALSE(QFile::exists(dir.path(QStringLiteral("saved.bin"))));
-    EXPECT_FALSE(t.isClosed());
+TEST_F(TransferSocketTest, EmptyFileIsCreatedAndReportedWhole) {
+    acceptOffer(0);  // 'y' and at once '|'
+    EXPECT_TRUE(exists(QStringLiteral("saved.bin")));
+    EXPECT_EQ(QFileInfo(dir.path(QStringLiteral("saved.bin"))).size(), 0);
+    EXPECT_FALSE(exists(QStringLiteral("saved.bin.part")));
+    EXPECT_TRUE(t.completed());
+    EXPECT_EQ(dialogs, QStringList{QStringLiteral("0 0")});
+}
+
+TEST_F(TransferSocketTest, BrokenDownloadLeavesNoPartAndTheOldFileAlone) {
+    TempDir::write(dir.path(QStringLiteral("saved.bin")), "old");
+    acceptOffer(10000);
+    feed(randomBytes(4096));
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("saved.bin"))), "old");
+    stream.peerClosed = true;
+    t.onReadNotification(0);
+    EXPECT_TRUE(t.isClosed());
+    EXPECT_TRUE(t.failed());
+    EXPECT_FALSE(exists(QStringLiteral("saved.bin.part")));
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("saved.bin"))), "old");
+}
+
+TEST_F(TransferSocketTest, OurOwnUserIsWaitedForWithoutLimit) {
+    t.setReceiver();
+    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::PeerOffer);
+    feed(offer(10, QStringLiteral("x")));
+    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::User);
+    pump();
+    const int before = thread.activities;
+    t.onSaveAnswer(dir.path(QStringLiteral("x")));
+    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::Peer);
+    pump();
+    EXPECT_EQ(thread.activities, before + 1);  // the clock starts afresh
 }
 
 TEST_F(TransferSocketTest, CancelSendsExactlyOneStop) {
@@ -257,14 +332,18 @@ TEST_F(TransferSocketTest, CancelSendsExactlyOneStop) {
     EXPECT_TRUE(t.isClosed());
     EXPECT_TRUE(stream.sent.isEmpty());
     EXPECT_FALSE(t.completed());
+    EXPECT_FALSE(t.failed());  // the user's own choice
+    EXPECT_FALSE(exists(QStringLiteral("saved.bin.part")));
 }
 
 TEST_F(TransferSocketTest, UnwritableTargetStopsInsteadOfReportingSuccess) {
-    acceptOffer(10, QStringLiteral("no/such/folder/f"));
-    feed(randomBytes(10));
+    t.setReceiver();
+    feed(offer(10, QStringLiteral("x")));
+    t.onSaveAnswer(dir.path(QStringLiteral("no/such/folder/f")));
     EXPECT_EQ(stream.takeSent(), stop);
     EXPECT_TRUE(t.isClosed());
     EXPECT_FALSE(t.completed());
+    EXPECT_TRUE(t.failed());
 }
 
 TEST_F(TransferSocketTest, ReplyThatCannotBeSentIsReported) {
@@ -274,6 +353,7 @@ TEST_F(TransferSocketTest, ReplyThatCannotBeSentIsReported) {
     t.onSaveAnswer(dir.path(QStringLiteral("f")));
     EXPECT_EQ(warnings, QStringList{QStringLiteral("Server Socket failed to send: 10054")});
     EXPECT_TRUE(t.isClosed());
+    EXPECT_FALSE(exists(QStringLiteral("f.part")));
 }
 
 TEST_F(TransferSocketTest, DeadNetworkIsAnnouncedAndEndsTheTransfer) {
