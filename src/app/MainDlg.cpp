@@ -13,6 +13,7 @@
 #include "audio/SoundPlayer.h"
 #include "audio/WaveFormat.h"
 #include "chat/ChatChannel.h"
+#include "chat/ChatDlg.h"
 #include "chat/ChatWindows.h"
 #include "common/WindowMessages.h"
 #include "config/ProgramPaths.h"
@@ -197,6 +198,15 @@ bool CMainDlg::initialise() {
     chats_->setFileOffer(
         [this](const QString& path, const QString& fileName, const QString& peerAddress) {
             files_->SendFile(peerAddress, path, fileName);
+        });
+    // The offer's line in the history must not stand for a file that never
+    // arrived.
+    connect(
+        files_.get(), &CFileListener::uploadEnded, this,
+        [this](const QString& peerAddress, const QString& path, bool whole) {
+            if (auto* dlg = whole ? nullptr : dynamic_cast<CChatDlg*>(chat_->Find(peerAddress))) {
+                dlg->FileNotSent(path);
+            }
         });
 
     contactStore_.setPath(joinPath(setup_.programFolder, kContactsFile));

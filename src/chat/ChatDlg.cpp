@@ -508,6 +508,10 @@ void CChatDlg::OfferFile(const QString& path) {
     history_->AppendPlain(info.absoluteFilePath());
 }
 
+void CChatDlg::FileNotSent(const QString& path) {
+    history_->AppendPlain(kFileNotSent.arg(QFileInfo(path).absoluteFilePath()));
+}
+
 void CChatDlg::ChooseFontFormat() {
     const QFont initial = chatFormat_.toTextFormat().font();
     const auto chosen = fontChooser()(initial, this);

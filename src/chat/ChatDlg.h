@@ -74,6 +74,10 @@ public:
     // File button is disabled and drops are refused.
     void setFileOffer(FileOffer offer);
     void OfferFile(const QString& path);
+    // An offered file that did not arrive whole: the history says so under the
+    // line of its offer.
+    void FileNotSent(const QString& path);
+    static inline const QString kFileNotSent = QStringLiteral("File not sent: %1");
     void ChooseFontFormat();
     void ChangeBackground();
 

@@ -28,6 +28,8 @@
 #include "platform/TcpListener.h"
 #include "platform/UdpSocket.h"
 #include "signalling/ConferenceController.h"
+#include "signalling/ControlChannel.h"
+#include "support/ControlDatagrams.h"
 #include "support/Modal.h"
 #include "support/TempDir.h"
 #include "transfer/FileListener.h"
@@ -212,7 +214,11 @@ TEST_F(MainDlgTest, ContactButtonsFollowSelectionAndConference) {
         EXPECT_TRUE(dlg.button(c)->isEnabled()) << c << " with the first contact selected";
     }
     dlg.media().setWarningHook([](const QString&) {});
-    dlg.conference().startConference();
+    // Ann calls and the question is accepted.
+    dlg.controlChannel().setShowMessage([](const QString&, const QString&, int) { return 1; });
+    dlg.controlChannel().processDatagram(test::callDatagram(CTL_CALL, u"Ann"), 0x7F000009,
+                                         CControlChannel::kPort);
+    ASSERT_EQ(dlg.conference().state(), CConferenceController::State::Running);
     for (int c : contactButtons) {
         EXPECT_FALSE(dlg.button(c)->isEnabled()) << c << " during a conference";
     }
