@@ -48,7 +48,7 @@ elif kind == "media":
             a.sendto(b"\x00" * 300, (ann, 6324))
         time.sleep(0.001)
 elif kind == "files":
-    conns = []
+    conns, opened, refused = [], 0, 0
     while time.time() < end:
         for _ in range(200 - len(conns)):
             c = socket.socket()
@@ -57,6 +57,7 @@ elif kind == "files":
                 c.connect((ann, 6327))
                 c.send(b"\x01" * 64)
                 conns.append(c)
+                opened += 1
             except OSError:
                 c.close()
         time.sleep(0.2)
@@ -64,7 +65,10 @@ elif kind == "files":
         for c in conns:
             try:
                 c.setblocking(False)
-                if c.recv(16) == b"":
+                answer = c.recv(16)
+                if answer[:1] == b"z":
+                    refused += 1
+                if answer == b"" or answer[:1] == b"z":
                     c.close()
                     continue
             except BlockingIOError:
@@ -74,6 +78,7 @@ elif kind == "files":
                 continue
             alive.append(c)
         conns = alive
+    print(f"  ({opened} offer connections, {refused} refused at once)")
 elif kind == "chat":
     s = udp(6326)
     text = ("flood " * 40).encode("utf-16-le")

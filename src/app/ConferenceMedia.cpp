@@ -41,6 +41,9 @@ ConferenceMedia::ConferenceMedia(const Setup& setup)
 
 ConferenceMedia::~ConferenceMedia() {
     delete receiving_.data();
+    // The channels go before the capture: its thread must be done with them.
+    capture_->Stop();
+    capture_->setMediaSocket(nullptr);
     capture_->Reset();
 }
 
@@ -147,6 +150,9 @@ bool ConferenceMedia::showReceivingWindow() {
         return false;
     }
     receiving_->OpenMedia();
+    if (!receiving_) {
+        return false;
+    }
     receiving_->show();
     return true;
 }
