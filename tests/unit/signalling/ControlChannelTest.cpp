@@ -159,23 +159,19 @@ TEST_F(ControlChannelUnit, PresenceRepliesCarryTheAddressInNetworkOrder) {
     EXPECT_EQ(owner.messages[1].first.toInt(), 0);
 }
 
-TEST_F(ControlChannelUnit, OnlyTheConferencePeerStepsTheMicOrAcksFrames) {
-    feed(shortCommand(CTL_MIC_UP));
-    feed(shortCommand(CTL_FRAME_ACK));
-    feed(shortCommand(CTL_HANGUP));
-    QCoreApplication::sendPostedEvents(&owner);
-    EXPECT_EQ(owner.count(MSG_MIC_STEP), 0);
-    EXPECT_EQ(owner.count(MSG_PEER_HANGUP), 0);
-    EXPECT_FALSE(channel.frameAck());
-
+TEST_F(ControlChannelUnit, OnlyTheConferencePeerStepsTheMicAcksFramesOrHangsUp) {
+    const auto strays = [&](std::uint32_t from) {
+        for (auto c : {CTL_MIC_UP, CTL_FRAME_ACK, CTL_HANGUP}) {
+            feed(shortCommand(c), from);
+        }
+        QCoreApplication::sendPostedEvents(&owner);
+        EXPECT_EQ(owner.count(MSG_MIC_STEP) + owner.count(MSG_PEER_HANGUP), 0);
+        EXPECT_FALSE(channel.frameAck());
+    };
+    strays(kPeer);  // no conference yet
     answer = CDlgMessage::Ok;
     feed(callDatagram(CTL_CALL));
-    feed(shortCommand(CTL_MIC_UP), kOther);
-    feed(shortCommand(CTL_FRAME_ACK), kOther);
-    feed(shortCommand(CTL_HANGUP), kOther);
-    QCoreApplication::sendPostedEvents(&owner);
-    EXPECT_EQ(owner.count(MSG_MIC_STEP), 0);
-    EXPECT_FALSE(channel.frameAck());
+    strays(kOther);
     EXPECT_TRUE(channel.inCall());
 
     feed(shortCommand(CTL_MIC_UP));
