@@ -5,8 +5,6 @@
 #include <QCoreApplication>
 #include <QSemaphore>
 #include <mutex>
-#include <tuple>
-#include <vector>
 
 namespace kova {
 namespace {
@@ -58,43 +56,29 @@ TEST(PresencePoll, ASlowPassMakesTheNextTickWaitAndClosingEndsIt) {
 }
 
 TEST(PresencePoll, NamesAreResolvedOnTheWorkerAndTheAnswersComeBack) {
-    QStringList asked;
-    std::mutex m;
-    std::atomic<bool> onWorker = true;
+    QStringList asked, answers;
     QThread* const ui = QThread::currentThread();
     PresencePoll poll(
         [](int i) -> std::optional<QString> {
-            static const QStringList list = {"192.0.2.9", "peer.example", "gone.example"};
-            return i < list.size() ? std::optional(list[i]) : std::nullopt;
+            return i < 2 ? std::optional(QString(i ? "gone.example" : "peer.example"))
+                         : std::nullopt;
         },
-        [&](const QString& address) {
-            std::lock_guard lock(m);
-            asked << address;
-        },
-        nullptr,
+        [&](const QString& address) { asked << address; }, nullptr,
         [&](const QString& name, int* error) -> std::optional<std::uint32_t> {
-            onWorker = onWorker && QThread::currentThread() != ui;
-            if (name == "peer.example") {
-                return 0xC6336402u;
-            }
+            EXPECT_NE(QThread::currentThread(), ui);
             *error = 11001;
-            return std::nullopt;
+            return name == "peer.example" ? std::optional(0xC6336402u) : std::nullopt;
         });
-    using Answer = std::tuple<QString, quint32, int>;
-    std::vector<Answer> answers;
     QObject::connect(&poll, &PresencePoll::nameResolved,
                      [&](const QString& name, quint32 ipv4, int error) {
-                         answers.emplace_back(name, ipv4, error);
+                         answers << QString("%1 %2 %3").arg(name).arg(ipv4, 0, 16).arg(error);
                      });
     ASSERT_TRUE(poll.pollOnce());
     poll.waitForPass();
-    EXPECT_TRUE(onWorker);
-    EXPECT_EQ(asked, QStringList({"192.0.2.9", "198.51.100.2"})) << "an unknown name is not asked";
+    EXPECT_EQ(asked, QStringList{"198.51.100.2"});
     EXPECT_TRUE(answers.empty()) << "answers arrive through the event loop";
     QCoreApplication::processEvents();
-    ASSERT_EQ(answers.size(), 2);
-    EXPECT_EQ(answers[0], Answer("peer.example", 0xC6336402u, 0));
-    EXPECT_EQ(answers[1], Answer("gone.example", 0u, 11001));
+    EXPECT_EQ(answers, QStringList({"peer.example c6336402 0", "gone.example 0 11001"}));
 }
 
 }  // namespace
