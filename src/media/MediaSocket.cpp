@@ -116,14 +116,10 @@ void CMediaSocket::applyPending() {
         }
         next = std::move(pending_);
         hasPending_ = false;
-        sending_ = true;
     }
     changeWaiting_.store(false);
-    apply(next);
-    {
-        std::lock_guard lock(sendLock_);
-        sending_ = false;
-    }
+    // A send that starts meanwhile leaves it pending once more.
+    change(std::move(next));
 }
 
 void CMediaSocket::apply(const Change& next) {
