@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# A call and a chat between two hosts, Ann knowing Bob by host name only (a
-# name in her host's own hosts file): presence, the call and the chat all reach
-# him. Bob accepts the chat at the prompt, lines go both ways, and each side has
-# exactly one chat window; closing Ann's window sends Bob the farewell.
+# A chat between two hosts: Ann opens a chat with Bob, Bob accepts at the prompt,
+# Ann's typed line reaches Bob's window, and closing Ann's window sends Bob the
+# farewell. Ann knows Bob by a name in her own hosts file; Bob's reply must not
+# open her a second window.
 set -uo pipefail
 kova=$1
 . "$(dirname "$0")/lib.sh"
@@ -18,15 +18,7 @@ start_ann_and_bob "$kova"
 
 wait_for 25 logged a 'presence of "198.51.100.2" free' || fail "Ann's presence query did not reach Bob"
 
-click_band a 5  # Connect; Bob, her only contact, is selected
-accept_on b
-wait_for 10 logged a "balloon: Connected:|Bob|198.51.100.2" || fail "Ann's call did not start"
-wait_for 10 logged b "balloon: Connected:|Ann|198.51.100.1" || fail "Bob's conference did not start"
-on b xdotool windowfocus --sync "$(on b visible_window "Receiving from Ann" | head -n 1)"
-on b xdotool key Escape
-wait_for 10 logged a "balloon: Disconnect from Bob" || fail "Ann did not hear Bob's hang-up"
-
-click_band a 6  # Chat
+click_band a 6  # Chat; Bob, her only contact, is selected
 on a wait_for 10 visible_window "Bob" || fail "Ann's chat window did not open"
 
 accept_on b
@@ -45,11 +37,10 @@ on b xdotool type --delay 5 "Hello Ann"
 on b xdotool key Return
 wait_for 10 logged a 'message from "198.51.100.2"' || fail "Bob's line did not reach Ann"
 [ "$(on a visible_window "Bob" | wc -l)" -eq 1 ] || fail "Ann has more than one chat window with Bob"
-[ "$(on b visible_window "Ann" | wc -l)" -eq 1 ] || fail "Bob has more than one chat window with Ann"
 
 # Closing Ann's window says goodbye: a second message at Bob's.
 on a xdotool windowfocus --sync "$(on a visible_window "Bob" | head -n 1)"
 on a xdotool key Escape
 farewell() { [ "$(grep -c 'message from "198.51.100.1"' "$work/b.log")" -ge 2 ]; }
 wait_for 10 farewell || fail "Bob did not get Ann's farewell"
-echo "PASS: Ann reached Bob by host name: presence, a call, and a chat in one window on each side"
+echo "PASS: Ann chatted with Bob by host name in one window; her farewell arrived"
