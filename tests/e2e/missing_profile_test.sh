@@ -6,29 +6,22 @@ set -uo pipefail
 kova=$1
 . "$(dirname "$0")/lib.sh"
 start_session
+# The warning carries the main window's caption: two windows of that name.
 two_windows() { [ "$(visible_window "KOVA - Open Meeting Room" | wc -l)" -ge 2 ]; }
 
-"$kova" &
-pid=$!
-wait_for 20 visible_window "My Profile" || fail "no My Profile dialog at first start"
-sigterm_ends "$pid" "My Profile open"
-rm -f "$XDG_CONFIG_HOME/kova/avset.cfg"
-
-"$kova" &
-pid=$!
-wait_for 20 visible_window "My Profile" || fail "no My Profile dialog at the second start"
-xdotool windowfocus --sync "$(visible_window "My Profile" | head -n 1)" key Escape
-wait_for 10 two_windows || fail "no warning after cancelling My Profile"
-sigterm_ends "$pid" "the missing-profile warning open"
-rm -f "$XDG_CONFIG_HOME/kova/avset.cfg"
-
-"$kova" &
-pid=$!
-wait_for 20 visible_window "My Profile" || fail "no My Profile dialog at first start"
-xdotool windowfocus --sync "$(visible_window "My Profile" | head -n 1)" key Escape
-wait_for 10 no_visible_window "My Profile" || fail "My Profile did not close"
-# The warning carries the main window's caption: two windows of that name now.
-wait_for 10 two_windows || fail "no warning after cancelling My Profile"
+for open in "My Profile" "the missing-profile warning" ""; do
+  "$kova" &
+  pid=$!
+  wait_for 20 visible_window "My Profile" || fail "no My Profile dialog at first start"
+  if [ "$open" != "My Profile" ]; then
+    xdotool windowfocus --sync "$(visible_window "My Profile" | head -n 1)" key Escape
+    wait_for 10 no_visible_window "My Profile" || fail "My Profile did not close"
+    wait_for 10 two_windows || fail "no warning after cancelling My Profile"
+  fi
+  [ -n "$open" ] || break
+  sigterm_ends "$pid" "$open open"
+  rm -f "$XDG_CONFIG_HOME/kova/avset.cfg"
+done
 process_gone "$pid" && fail "the program ended before the warning was confirmed"
 xdotool key Return
 wait_for 20 process_gone "$pid" || fail "the program did not end after the warning"

@@ -1,6 +1,6 @@
 #pragma once
 // Writes past the limit fail as on a full disk: the kernel takes what fits,
-// then refuses the rest (EFBIG), so file writers meet a real failed write.
+// then refuses the rest (EFBIG, with SIGXFSZ ignored).
 
 #include <sys/resource.h>
 
@@ -8,25 +8,15 @@
 
 namespace kova::test {
 
-class FileSizeLimit {
-public:
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes) {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit limit{bytes, old.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+    rlimit old{};
 };
 
 }  // namespace kova::test

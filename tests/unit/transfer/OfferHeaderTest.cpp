@@ -28,18 +28,13 @@ TEST(OfferHeader, RefusesWrongLengthTagSizeOrAWideSizeInTheName) {
     h.name.setText(u"f");
     auto bytes = h.encode();
     EXPECT_FALSE(OfferHeader::decode(ByteSpan(bytes).first(527)));
-    for (const std::int32_t size : {0, 1, INT32_MAX}) {
+    for (const std::int32_t size : {0, INT32_MAX, INT32_MIN, -1}) {
         h.size = size;
-        EXPECT_TRUE(OfferHeader::decode(h.encode()));
+        EXPECT_EQ(bool(OfferHeader::decode(h.encode())), size >= 0) << size;
     }
-    for (const std::int32_t size : {INT32_MIN, -1, INT32_MIN + 5}) {
-        h.size = size;
-        EXPECT_FALSE(OfferHeader::decode(h.encode())) << size;
-    }
+    // A name starting below ' ' reads as the high half of a 64-bit size.
     h.size = 5;
-    for (const char16_t* name : {u"", u"\x01",
-                                 u"\x1f"
-                                 u"abc"}) {
+    for (const char16_t* name : {u"", u"\u0001abc"}) {
         h.name.setText(name);
         EXPECT_FALSE(OfferHeader::decode(h.encode()));
     }

