@@ -69,9 +69,10 @@ struct RawPeer {
 
 struct Peer {
     Peer(const QString& own, const QString& other, std::shared_ptr<std::atomic<qint64>> now)
+        // The hand-made peers' addresses, 127.0.1.x, count as open chats too.
         : listener(
-              [this, other](const QString& address) {
-                  return chatOpen && (anyAddress || address == other);
+              [this, other](const QString& from) {
+                  return chatOpen && (from == other || from.startsWith(QStringLiteral("127.0.1.")));
               },
               nullptr) {
         TransferPrompts p;
@@ -100,7 +101,6 @@ struct Peer {
     CFileListener listener;
     int error = 0;
     bool chatOpen = true;
-    bool anyAddress = false;
     QString savePath;
     std::function<QString(const QString&)> ask;
     QStringList offered;
@@ -198,7 +198,6 @@ TEST_F(FileTransferTest, SenderThatGaveUpWaitingIsAFailureOnBothSides) {
 }
 
 TEST_F(FileTransferTest, TwoHundredOffersAtOnceOpenAtMostFourQuestions) {
-    b->anyAddress = true;
     constexpr int kOffers = 200;
     const qint64 idleThreads = selfStatus("Threads");
     const qint64 idleRssKb = selfStatus("VmRSS");
@@ -243,7 +242,6 @@ TEST_F(FileTransferTest, TwoHundredOffersAtOnceOpenAtMostFourQuestions) {
 }
 
 TEST_F(FileTransferTest, SilentConnectionsHoldFewPlacesAndOnlyBriefly) {
-    b->anyAddress = true;
     std::vector<std::unique_ptr<RawPeer>> peers;
     // The second from .1 shares its address; the one from .5 finds no place.
     for (const char* from :
