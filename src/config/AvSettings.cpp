@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "audio/WaveFormat.h"
-#include "config/FileReplace.h"
+#include "platform/FileReplace.h"
 
 namespace kova {
 

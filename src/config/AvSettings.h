@@ -12,7 +12,7 @@
 
 #include "common/ByteIo.h"
 #include "common/FixedUtf16.h"
-#include "config/FileReplace.h"
+#include "platform/FileReplace.h"
 #include "video/BitmapInfoHeader.h"
 
 namespace kova {

@@ -1,6 +1,6 @@
 #include "config/IniFile.h"
 
-#include "config/FileReplace.h"
+#include "platform/FileReplace.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -11,7 +11,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "config/FileReplace.h"
+#include "platform/FileReplace.h"
 
 namespace kova {
 

@@ -8,7 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "config/FileReplace.h"
+#include "platform/FileReplace.h"
 
 namespace kova {
 

@@ -1,4 +1,4 @@
-#include "config/FileReplace.h"
+#include "platform/FileReplace.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
