@@ -8,8 +8,8 @@
 #include <numbers>
 #include <vector>
 
-#include "audio/AudioCodecs.h"
 #include "platform/AudioCodecLibav.h"
+#include "platform/AudioCodecs.h"
 
 namespace {
 

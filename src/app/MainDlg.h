@@ -9,12 +9,12 @@
 #include <optional>
 
 #include "chat/BackImage.h"
+#include "common/BalloonReporter.h"
 #include "config/AvSettings.h"
 #include "config/ContactStore.h"
 #include "config/ProfileStore.h"
 #include "signalling/ConferenceController.h"
 #include "signalling/ControlDatagram.h"
-#include "ui/BalloonReporter.h"
 
 class QLabel;
 

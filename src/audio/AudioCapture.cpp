@@ -10,8 +10,8 @@
 
 #include "audio/AudioFormatChooser.h"
 #include "audio/MessagePrompt.h"
+#include "common/BalloonReporter.h"
 #include "media/FrameSink.h"
-#include "ui/BalloonReporter.h"
 
 Q_LOGGING_CATEGORY(lcAudioCapture, "kova.audio.capture", QtWarningMsg)
 

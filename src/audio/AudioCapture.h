@@ -13,9 +13,9 @@
 #include <memory>
 #include <vector>
 
-#include "audio/AudioCodecs.h"
-#include "audio/WaveFormat.h"
-#include "audio/WaveIn.h"
+#include "formats/WaveFormat.h"
+#include "platform/AudioCodecs.h"
+#include "platform/WaveIn.h"
 
 class QComboBox;
 class QListWidget;

@@ -5,7 +5,7 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
-#include "audio/AudioCodecs.h"
+#include "platform/AudioCodecs.h"
 
 namespace kova {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "audio/AudioFormatChooser.h"
-#include "audio/WaveFormat.h"
+#include "formats/WaveFormat.h"
 
 class QComboBox;
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "audio/WaveFormat.h"
+#include "formats/WaveFormat.h"
 
 class QWidget;
 

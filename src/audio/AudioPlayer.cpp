@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "audio/ArrivalIndicator.h"
-#include "ui/BalloonReporter.h"
+#include "common/BalloonReporter.h"
 
 namespace kova {
 

@@ -11,11 +11,11 @@
 #include <mutex>
 #include <vector>
 
-#include "audio/AudioCodecs.h"
 #include "audio/AudioPlayQueue.h"
 #include "audio/PlayoutClock.h"
-#include "audio/WaveFormat.h"
-#include "audio/WaveOut.h"
+#include "formats/WaveFormat.h"
+#include "platform/AudioCodecs.h"
+#include "platform/WaveOut.h"
 
 namespace kova {
 

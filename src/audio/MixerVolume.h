@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/MixerDevice.h"
+#include "platform/MixerDevice.h"
 
 class QSocketNotifier;
 

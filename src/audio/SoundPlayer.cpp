@@ -3,10 +3,10 @@
 #include <QFile>
 #include <algorithm>
 
-#include "audio/AudioCodecs.h"
 #include "audio/WaveFile.h"
 #include "platform/AlsaWaveOut.h"
 #include "platform/AudioCodecLibav.h"
+#include "platform/AudioCodecs.h"
 
 namespace kova {
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "audio/WaveOut.h"
+#include "platform/WaveOut.h"
 
 namespace kova {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "audio/WaveFormat.h"
 #include "common/ByteIo.h"
+#include "formats/WaveFormat.h"
 
 namespace kova {
 

@@ -1,10 +1,10 @@
 #include "chat/ChatWindows.h"
 
 #include "chat/ChatChannel.h"
+#include "common/BalloonReporter.h"
 #include "common/WindowMessages.h"
 #include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
-#include "ui/BalloonReporter.h"
 
 namespace kova {
 

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "audio/WaveFormat.h"
+#include "formats/WaveFormat.h"
 #include "platform/FileReplace.h"
 
 namespace kova {

@@ -12,8 +12,8 @@
 
 #include "common/ByteIo.h"
 #include "common/FixedUtf16.h"
+#include "formats/BitmapInfoHeader.h"
 #include "platform/FileReplace.h"
-#include "video/BitmapInfoHeader.h"
 
 namespace kova {
 

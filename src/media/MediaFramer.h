@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/ByteIo.h"
-#include "media/MediaHeader.h"
+#include "formats/MediaHeader.h"
 
 namespace kova {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "media/MediaHeader.h"
+#include "formats/MediaHeader.h"
 
 namespace kova {
 

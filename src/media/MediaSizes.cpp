@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "audio/WaveFormat.h"
+#include "formats/WaveFormat.h"
 
 namespace kova {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "common/ByteIo.h"
-#include "video/BitmapInfoHeader.h"
+#include "formats/BitmapInfoHeader.h"
 
 namespace kova {
 

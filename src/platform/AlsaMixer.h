@@ -3,7 +3,7 @@
 // "Speaker") for the speakers, capture "Capture" (else "Mic") for the
 // microphone.
 
-#include "audio/MixerDevice.h"
+#include "platform/MixerDevice.h"
 
 typedef struct _snd_mixer snd_mixer_t;
 typedef struct _snd_mixer_elem snd_mixer_elem_t;

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "audio/WaveIn.h"
+#include "platform/WaveIn.h"
 
 typedef struct _snd_pcm snd_pcm_t;
 

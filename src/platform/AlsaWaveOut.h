@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "audio/WaveOut.h"
+#include "platform/WaveOut.h"
 
 typedef struct _snd_pcm snd_pcm_t;
 

@@ -2,7 +2,7 @@
 // The program's audio compression manager on libavcodec: one table of format
 // tag <-> codec (see AudioCodecStream), the queries and the chooser's list.
 
-#include "audio/AudioCodecs.h"
+#include "platform/AudioCodecs.h"
 
 namespace kova {
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "audio/AudioCodecs.h"
+#include "platform/AudioCodecs.h"
 
 namespace kova {
 

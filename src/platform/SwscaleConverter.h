@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/ByteIo.h"
-#include "video/BitmapInfoHeader.h"
+#include "formats/BitmapInfoHeader.h"
 
 struct AVFrame;
 struct SwsContext;

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "video/CaptureSource.h"
+#include "platform/CaptureSource.h"
 
 namespace kova {
 

@@ -13,9 +13,11 @@ extern "C" {
 #include <mutex>
 
 #include "platform/SwscaleConverter.h"
-#include "video/VideoLog.h"
+#include "platform/VideoLog.h"
 
 namespace kova {
+
+Q_LOGGING_CATEGORY(lcVideo, "kova.video", QtWarningMsg)
 
 namespace {
 

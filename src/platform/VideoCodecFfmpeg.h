@@ -1,7 +1,7 @@
 #pragma once
 // The video codecs libavcodec offers, chosen by FourCC.
 
-#include "video/VideoCodecDriver.h"
+#include "platform/VideoCodecDriver.h"
 
 namespace kova {
 

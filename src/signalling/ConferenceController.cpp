@@ -1,11 +1,11 @@
 #include "signalling/ConferenceController.h"
 
+#include "common/BalloonReporter.h"
 #include "contacts/ContactBook.h"
 #include "contacts/ListContact.h"
 #include "media/MediaSizes.h"
 #include "signalling/ConferenceMedia.h"
 #include "signalling/ControlChannel.h"
-#include "ui/BalloonReporter.h"
 #include "ui/WaitPopup.h"
 
 #include <QLoggingCategory>

@@ -9,11 +9,11 @@
 #include <QtEndian>
 #include <cstring>
 
+#include "common/BalloonReporter.h"
 #include "common/WindowMessages.h"
 #include "platform/UdpSocket.h"
 #include "signalling/DlgMessage.h"
 #include "signalling/SocketErrorText.h"
-#include "ui/BalloonReporter.h"
 
 namespace kova {
 

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "audio/WaveFormat.h"
 #include "common/ByteIo.h"
 #include "common/FixedUtf16.h"
-#include "video/BitmapInfoHeader.h"
+#include "formats/BitmapInfoHeader.h"
+#include "formats/WaveFormat.h"
 
 namespace kova {
 

@@ -113,6 +113,20 @@ int CDlgMessage::show(const QString& text, const QString& caption, int type, QWi
     return result == Ok ? Ok : Cancel;
 }
 
+CDlgMessage* CDlgMessage::open(const QString& text, const QString& caption, int type,
+                               QWidget* mainWindow, std::function<void(int result)> done,
+                               int closeAfterMs) {
+    auto* dlg = new CDlgMessage(text, caption, type, mainWindow, closeAfterMs);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dlg, &QDialog::finished, dlg, [done = std::move(done)](int result) {
+        if (done) {
+            done(result == Ok ? Ok : Cancel);
+        }
+    });
+    dlg->QDialog::open();
+    return dlg;
+}
+
 void CDlgMessage::closeAll() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (auto* dlg = qobject_cast<CDlgMessage*>(w); dlg != nullptr && dlg->isVisible()) {

@@ -4,6 +4,7 @@
 // an incoming call is noticed without it.
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QTimer;
@@ -33,6 +34,12 @@ public:
     // 0 keeps the type's timer.
     static int show(const QString& text, const QString& caption, int type, QWidget* mainWindow,
                     int closeAfterMs = 0);
+    // The same dialog without a nested loop, for questions raised from socket
+    // handlers: done(Ok or Cancel) runs once when it closes, on the UI thread,
+    // and the dialog deletes itself. Returned so callers may close it early.
+    static CDlgMessage* open(const QString& text, const QString& caption, int type,
+                             QWidget* mainWindow, std::function<void(int result)> done,
+                             int closeAfterMs = 0);
 
     // Asks every open message dialog to close (the quit sequence's last step).
     static void closeAll();

@@ -5,10 +5,10 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "common/BalloonReporter.h"
 #include "common/WindowMessages.h"
 #include "platform/TcpSocket.h"
 #include "transfer/DownloadDlg.h"
-#include "ui/BalloonReporter.h"
 
 namespace kova {
 

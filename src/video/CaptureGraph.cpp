@@ -6,7 +6,7 @@
 #include <QMessageBox>
 
 #include "common/WindowMessages.h"
-#include "video/VideoLog.h"
+#include "platform/VideoLog.h"
 
 namespace kova {
 

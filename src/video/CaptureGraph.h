@@ -13,7 +13,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "video/CaptureSource.h"
+#include "platform/CaptureSource.h"
 
 namespace kova {
 

@@ -1,6 +1,6 @@
 #include "video/LocalVideo.h"
 
-#include "ui/BalloonReporter.h"
+#include "common/BalloonReporter.h"
 #include "video/SendVideoWnd.h"
 #include "video/ShowWnd.h"
 

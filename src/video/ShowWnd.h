@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "common/ByteIo.h"
-#include "video/BitmapInfoHeader.h"
+#include "formats/BitmapInfoHeader.h"
 
 namespace kova {
 

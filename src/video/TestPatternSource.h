@@ -8,7 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "video/CaptureSource.h"
+#include "platform/CaptureSource.h"
 
 namespace kova {
 

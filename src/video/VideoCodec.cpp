@@ -2,14 +2,12 @@
 
 #include <QFile>
 
+#include "common/BalloonReporter.h"
 #include "config/ProgramPaths.h"
-#include "ui/BalloonReporter.h"
+#include "platform/VideoLog.h"
 #include "video/VideoCodecConfigDlg.h"
-#include "video/VideoLog.h"
 
 namespace kova {
-
-Q_LOGGING_CATEGORY(lcVideo, "kova.video", QtWarningMsg)
 
 namespace {
 

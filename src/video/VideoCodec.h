@@ -9,7 +9,7 @@
 
 #include <QString>
 
-#include "video/VideoCodecDriver.h"
+#include "platform/VideoCodecDriver.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "video/VideoCodecDriver.h"
+#include "platform/VideoCodecDriver.h"
 
 class QSpinBox;
 

@@ -7,9 +7,9 @@
 #include <span>
 #include <vector>
 
-#include "audio/AudioCodecs.h"
 #include "audio/WaveFile.h"
 #include "platform/AudioCodecLibav.h"
+#include "platform/AudioCodecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto bytes = std::as_bytes(std::span(data, size));

@@ -12,10 +12,10 @@
 #include "chat/ChatDlg.h"
 #include "chat/ChatHistory.h"
 #include "chat/ChatWindows.h"
+#include "common/BalloonReporter.h"
 #include "common/WindowMessages.h"
 #include "config/AvSettings.h"
 #include "integration/signalling/LoopbackPeer.h"
-#include "ui/BalloonReporter.h"
 
 namespace kova {
 namespace {

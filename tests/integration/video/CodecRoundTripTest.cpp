@@ -5,8 +5,8 @@
 
 #include <cmath>
 
+#include "common/BalloonReporter.h"
 #include "platform/VideoCodecFfmpeg.h"
-#include "ui/BalloonReporter.h"
 #include "video/TestPatternSource.h"
 #include "video/VideoCodec.h"
 

@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QTest>
 
+#include "common/BalloonReporter.h"
 #include "media/FrameSink.h"
 #include "platform/VideoCodecFfmpeg.h"
-#include "ui/BalloonReporter.h"
 #include "video/LocalVideo.h"
 #include "video/SendVideoWnd.h"
 #include "video/ShowWnd.h"

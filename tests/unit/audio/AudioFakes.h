@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "audio/ArrivalIndicator.h"
-#include "audio/AudioCodecs.h"
 #include "audio/AudioFormatChooser.h"
 #include "audio/AudioPlayQueue.h"
 #include "audio/MessagePrompt.h"
 #include "audio/PlayoutClock.h"
-#include "audio/WaveIn.h"
-#include "audio/WaveOut.h"
+#include "common/BalloonReporter.h"
 #include "media/FrameSink.h"
 #include "platform/AudioCodecLibav.h"
-#include "ui/BalloonReporter.h"
+#include "platform/AudioCodecs.h"
+#include "platform/WaveIn.h"
+#include "platform/WaveOut.h"
 
 namespace kova::test {
 

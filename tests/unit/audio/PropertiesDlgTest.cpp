@@ -6,8 +6,8 @@
 
 #include "AudioFakes.h"
 #include "audio/PropertiesDlg.h"
+#include "platform/VideoCodecDriver.h"
 #include "video/DeviceList.h"
-#include "video/VideoCodecDriver.h"
 
 namespace kova {
 namespace {

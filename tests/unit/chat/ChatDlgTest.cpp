@@ -15,10 +15,10 @@
 #include "chat/ChatPayload.h"
 #include "chat/ChatWindows.h"
 #include "chat/RtfReader.h"
+#include "common/BalloonReporter.h"
 #include "common/WindowMessages.h"
 #include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
-#include "ui/BalloonReporter.h"
 
 namespace kova {
 namespace {

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "audio/WaveFormat.h"
+#include "formats/WaveFormat.h"
 #include "support/TempDir.h"
 #include "unit/config/FileSizeLimit.h"
 

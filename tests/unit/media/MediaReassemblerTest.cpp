@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "media/MediaHeader.h"
+#include "formats/MediaHeader.h"
 
 namespace kova {
 namespace {

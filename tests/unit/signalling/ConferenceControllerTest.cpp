@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <utility>
 
+#include "common/BalloonReporter.h"
 #include "common/WindowMessages.h"
 #include "config/ContactStore.h"
 #include "contacts/ContactBook.h"
@@ -15,7 +16,6 @@
 #include "signalling/ConferenceMedia.h"
 #include "signalling/ControlChannel.h"
 #include "support/TempDir.h"
-#include "ui/BalloonReporter.h"
 
 namespace kova {
 namespace {

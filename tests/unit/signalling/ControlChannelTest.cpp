@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "common/BalloonReporter.h"
 #include "platform/SocketErrors.h"
 #include "signalling/DlgMessage.h"
-#include "ui/BalloonReporter.h"
 #include "unit/signalling/RecordingOwner.h"
 
 namespace kova {

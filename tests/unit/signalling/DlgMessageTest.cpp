@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "support/Modal.h"
@@ -94,6 +96,23 @@ TEST(DlgMessage, CloseAllEndsStackedDialogs) {
     });
     EXPECT_EQ(CDlgMessage::show("first", "c", CDlgMessage::Question, nullptr), CDlgMessage::Cancel);
     EXPECT_EQ(inner, CDlgMessage::Cancel);
+}
+
+TEST(DlgMessage, OpenedQuestionAnswersOnceWithoutANestedLoop) {
+    std::vector<int> answers;
+    QPointer<CDlgMessage> dlg =
+        CDlgMessage::open("Do you want?", {}, CDlgMessage::Question, nullptr,
+                          [&answers](int result) { answers.push_back(result); });
+    ASSERT_TRUE(dlg && dlg->isVisible()) << "open() returns with the question up";
+    visibleButtons(dlg)[0]->click();
+    EXPECT_EQ(answers, std::vector<int>{CDlgMessage::Ok});
+
+    // Its own close timer rejects it, and it deletes itself.
+    dlg = CDlgMessage::open(
+        "Do you want?", {}, CDlgMessage::Question, nullptr,
+        [&answers](int result) { answers.push_back(result); }, 20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.isNull(); }, 5000));
+    EXPECT_EQ(answers, (std::vector<int>{CDlgMessage::Ok, CDlgMessage::Cancel}));
 }
 
 TEST(DlgMessage, OpacityPercentToAlpha) {

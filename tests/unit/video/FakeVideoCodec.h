@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "ui/BalloonReporter.h"
-#include "video/VideoCodecDriver.h"
+#include "common/BalloonReporter.h"
+#include "platform/VideoCodecDriver.h"
 
 namespace kova::test {
 

@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 
 #include "audio/BalansWnd.h"
+#include "common/BalloonReporter.h"
 #include "platform/VideoCodecFfmpeg.h"
-#include "ui/BalloonReporter.h"
 
 namespace kova {
 namespace {

@@ -11,7 +11,7 @@
 #include <QString>
 
 #include "common/ByteIo.h"
-#include "video/BitmapInfoHeader.h"
+#include "formats/BitmapInfoHeader.h"
 #include "video/VideoCodecOptions.h"
 
 namespace kova {

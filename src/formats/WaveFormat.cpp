@@ -1,4 +1,4 @@
-#include "audio/WaveFormat.h"
+#include "formats/WaveFormat.h"
 
 #include <algorithm>
 #include <cstring>

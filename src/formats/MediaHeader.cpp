@@ -1,4 +1,4 @@
-#include "media/MediaHeader.h"
+#include "formats/MediaHeader.h"
 
 namespace kova {
 

@@ -8,7 +8,7 @@
 #include <QString>
 
 #include "common/ByteIo.h"
-#include "video/BitmapInfoHeader.h"
+#include "formats/BitmapInfoHeader.h"
 
 namespace kova {
 

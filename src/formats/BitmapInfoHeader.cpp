@@ -1,4 +1,4 @@
-#include "video/BitmapInfoHeader.h"
+#include "formats/BitmapInfoHeader.h"
 
 namespace kova {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/WaveFormat.h"
+#include "formats/WaveFormat.h"
 
 namespace kova {
 

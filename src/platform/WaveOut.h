@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "audio/WaveFormat.h"
 #include "common/ByteIo.h"
+#include "formats/WaveFormat.h"
 
 namespace kova {
 
