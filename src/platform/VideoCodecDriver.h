@@ -12,7 +12,7 @@
 
 #include "common/ByteIo.h"
 #include "formats/BitmapInfoHeader.h"
-#include "video/VideoCodecOptions.h"
+#include "formats/VideoCodecOptions.h"
 
 namespace kova {
 

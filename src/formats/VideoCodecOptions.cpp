@@ -1,4 +1,4 @@
-#include "video/VideoCodecOptions.h"
+#include "formats/VideoCodecOptions.h"
 
 #include <algorithm>
 
