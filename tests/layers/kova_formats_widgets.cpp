@@ -1,0 +1,2 @@
+// The bottom layer has no widgets.
+#include <QWidget>

@@ -1,0 +1,2 @@
+// Subsystem logic never reaches up into a window class.
+#include "video/RecDlg.h"

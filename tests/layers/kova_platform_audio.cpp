@@ -1,0 +1,2 @@
+// The platform adapters know nothing of the subsystems they serve.
+#include "audio/AudioPlayer.h"
