@@ -12,9 +12,13 @@ extern "C" {
 #include <cstring>
 #include <mutex>
 
+#include "platform/AvError.h"
+
 namespace kova {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcAudioCodec, "kova.audio.codec", QtWarningMsg)
 
 // Peers send formats we never offer; these bounds keep a hostile format from
 // asking for absurd buffers.
@@ -183,7 +187,7 @@ struct AudioCodecStream::Impl {
                 av_opt_set_int(ctx->priv_data, "block_size", codec.blockSizeOption, 0);
             }
         }
-        if (avcodec_open2(ctx, c, nullptr) < 0) {
+        if (!avOk(avcodec_open2(ctx, c, nullptr), lcAudioCodec(), "avcodec_open2")) {
             return false;
         }
         if (encoding) {
@@ -197,11 +201,12 @@ struct AudioCodecStream::Impl {
             }
             frame->format = ctx->sample_fmt;
             frame->sample_rate = ctx->sample_rate;
-            if (av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout) < 0) {
+            if (!avOk(av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout), lcAudioCodec(),
+                      "av_channel_layout_copy")) {
                 return false;
             }
             frame->nb_samples = static_cast<int>(std::max(codec.samplesPerBlock, kSampleBatch));
-            if (av_frame_get_buffer(frame, 0) < 0) {
+            if (!avOk(av_frame_get_buffer(frame, 0), lcAudioCodec(), "av_frame_get_buffer")) {
                 return false;
             }
         }
@@ -212,7 +217,7 @@ struct AudioCodecStream::Impl {
     // Returns the bytes written, or nullopt on a codec failure.
     std::optional<std::size_t> encodeFrame(const std::byte* pcm, std::size_t pcmBytes,
                                            std::uint32_t samples, MutableByteSpan out) {
-        if (av_frame_make_writable(frame) < 0) {
+        if (!avOk(av_frame_make_writable(frame), lcAudioCodec(), "av_frame_make_writable")) {
             return std::nullopt;
         }
         frame->nb_samples = static_cast<int>(samples);
@@ -227,11 +232,12 @@ struct AudioCodecStream::Impl {
                 writeSample(frame, fmt, i, c, channels, v);
             }
         }
-        if (avcodec_send_frame(ctx, frame) < 0) {
+        if (!avOk(avcodec_send_frame(ctx, frame), lcAudioCodec(), "avcodec_send_frame")) {
             return std::nullopt;
         }
         std::size_t written = 0;
-        while (avcodec_receive_packet(ctx, packet) == 0) {
+        while (
+            avOk(avcodec_receive_packet(ctx, packet), lcAudioCodec(), "avcodec_receive_packet")) {
             const std::size_t n = std::min<std::size_t>(packet->size, out.size() - written);
             std::memcpy(out.data() + written, packet->data, n);
             written += n;
@@ -270,10 +276,11 @@ struct AudioCodecStream::Impl {
     std::size_t decodePacket(const std::byte* data, std::size_t size, std::size_t expectBytes,
                              MutableByteSpan out) {
         std::size_t written = 0;
-        if (av_new_packet(packet, static_cast<int>(size)) == 0) {
+        if (avOk(av_new_packet(packet, static_cast<int>(size)), lcAudioCodec(), "av_new_packet")) {
             std::memcpy(packet->data, data, size);
-            if (avcodec_send_packet(ctx, packet) == 0) {
-                while (avcodec_receive_frame(ctx, frame) == 0) {
+            if (avOk(avcodec_send_packet(ctx, packet), lcAudioCodec(), "avcodec_send_packet")) {
+                while (avOk(avcodec_receive_frame(ctx, frame), lcAudioCodec(),
+                            "avcodec_receive_frame")) {
                     const int fmt = frame->format;
                     const std::size_t n = std::min<std::size_t>(
                         frame->nb_samples, (out.size() - written) / 2 / channels);

@@ -9,6 +9,9 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/AvError.h"
+#include "platform/VideoLog.h"
+
 namespace kova {
 
 namespace {
@@ -26,8 +29,8 @@ AVPixelFormat dibPixelFormat(int bitCount) {
     }
 }
 
-// Same-size conversions only change the pixel layout; bicubic is what the
-// ffmpeg tool uses for its own conversions, so output matches it.
+// The fast filter: every camera frame goes through here, and same-size
+// conversions only change the pixel layout.
 constexpr int kScaleFlags = SWS_FAST_BILINEAR;
 
 }  // namespace
@@ -81,7 +84,8 @@ bool SwscaleConverter::toFrame(const BitmapInfoHeader& format, ByteSpan dib, AVF
             sws_scale(context_, head, headStride, 0, kHead, frame->data, frame->linesize);
         const int rest = sws_scale(context_, body, bodyStride, kHead, rows - kHead, frame->data,
                                    frame->linesize);
-        return first >= 0 && rest >= 0 && first + rest == frame->height;
+        return avOk(first, lcVideo(), "sws_scale") && avOk(rest, lcVideo(), "sws_scale") &&
+               first + rest == frame->height;
     }
     // Top-down or tiny bitmaps: every row through the scratch picture.
     for (int y = 0; y < rows; ++y) {
@@ -90,8 +94,8 @@ bool SwscaleConverter::toFrame(const BitmapInfoHeader& format, ByteSpan dib, AVF
     }
     const std::uint8_t* srcData[4] = {scratch_.data(), nullptr, nullptr, nullptr};
     const int srcStride[4] = {static_cast<int>(scratchStride_), 0, 0, 0};
-    return sws_scale(context_, srcData, srcStride, 0, rows, frame->data, frame->linesize) ==
-           frame->height;
+    const int out = sws_scale(context_, srcData, srcStride, 0, rows, frame->data, frame->linesize);
+    return avOk(out, lcVideo(), "sws_scale") && out == frame->height;
 }
 
 bool SwscaleConverter::toDib(const AVFrame* frame, const BitmapInfoHeader& format,
@@ -111,8 +115,9 @@ bool SwscaleConverter::toDib(const AVFrame* frame, const BitmapInfoHeader& forma
     prepareScratch(format);
     std::uint8_t* dstData[4] = {scratch_.data(), nullptr, nullptr, nullptr};
     const int dstStride[4] = {static_cast<int>(scratchStride_), 0, 0, 0};
-    if (sws_scale(context_, frame->data, frame->linesize, 0, frame->height, dstData, dstStride) !=
-        rows) {
+    const int out =
+        sws_scale(context_, frame->data, frame->linesize, 0, frame->height, dstData, dstStride);
+    if (!avOk(out, lcVideo(), "sws_scale") || out != rows) {
         return false;
     }
     const auto stride = static_cast<std::size_t>(dibStrideOf(format));

@@ -1,7 +1,8 @@
 #pragma once
 // The codec layer under CVideoCodec: one open encoder or decoder instance, found
 // by FourCC. The real layer is libavcodec (platform/VideoCodecFfmpeg); tests use
-// fakes. Faults inside a codec may surface as exceptions; CVideoCodec catches them.
+// fakes. Drivers report failures through their results; only running out of
+// memory throws (std::bad_alloc), which CVideoCodec catches where it can happen.
 
 #include <cstdint>
 #include <memory>

@@ -12,6 +12,7 @@ extern "C" {
 #include <cstring>
 #include <mutex>
 
+#include "platform/AvError.h"
 #include "platform/SwscaleConverter.h"
 #include "platform/VideoLog.h"
 
@@ -210,9 +211,10 @@ public:
             case VideoOptionKind::None:
                 break;
         }
-        const int rc = avcodec_open2(ctx.get(), codec_, &opts);
+        const bool opened =
+            avOk(avcodec_open2(ctx.get(), codec_, &opts), lcVideo(), "avcodec_open2");
         av_dict_free(&opts);
-        return rc < 0 ? nullptr : std::move(ctx);
+        return opened ? std::move(ctx) : nullptr;
     }
 
     std::optional<BitmapInfoHeader> compressFormat(const BitmapInfoHeader& in) override {
@@ -252,7 +254,7 @@ public:
         if (entry_.id == AV_CODEC_ID_MJPEG) {
             frame_->color_range = AVCOL_RANGE_JPEG;
         }
-        return av_frame_get_buffer(frame_.get(), 0) >= 0;
+        return avOk(av_frame_get_buffer(frame_.get(), 0), lcVideo(), "av_frame_get_buffer");
     }
 
     std::optional<std::size_t> compress(ByteSpan image, bool keyFrame, std::uint32_t frameNumber,
@@ -264,10 +266,10 @@ public:
         // The quantiser codecs take their fixed scale from each picture.
         frame_->quality = context_->global_quality;
         frame_->pict_type = keyFrame ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-        if (avcodec_send_frame(context_.get(), frame_.get()) < 0) {
-            return std::nullopt;
-        }
-        if (avcodec_receive_packet(context_.get(), packet_.get()) < 0) {
+        if (!avOk(avcodec_send_frame(context_.get(), frame_.get()), lcVideo(),
+                  "avcodec_send_frame") ||
+            !avOk(avcodec_receive_packet(context_.get(), packet_.get()), lcVideo(),
+                  "avcodec_receive_packet")) {
             return std::nullopt;
         }
         std::optional<std::size_t> written;
@@ -300,7 +302,7 @@ public:
         context_->codec_tag = in.compression;
         context_->thread_count = 1;
         context_->flags |= AV_CODEC_FLAG_LOW_DELAY;
-        if (avcodec_open2(context_.get(), codec_, nullptr) < 0) {
+        if (!avOk(avcodec_open2(context_.get(), codec_, nullptr), lcVideo(), "avcodec_open2")) {
             context_.reset();
             return false;
         }
@@ -317,10 +319,12 @@ public:
         std::memcpy(padded_.data(), data.data(), data.size());
         packet_->data = reinterpret_cast<std::uint8_t*>(padded_.data());
         packet_->size = static_cast<int>(data.size());
-        const int sent = avcodec_send_packet(context_.get(), packet_.get());
+        const bool sent = avOk(avcodec_send_packet(context_.get(), packet_.get()), lcVideo(),
+                               "avcodec_send_packet");
         packet_->data = nullptr;
         packet_->size = 0;
-        if (sent < 0 || avcodec_receive_frame(context_.get(), frame_.get()) < 0) {
+        if (!sent || !avOk(avcodec_receive_frame(context_.get(), frame_.get()), lcVideo(),
+                           "avcodec_receive_frame")) {
             return false;
         }
         const bool ok = converter_.toDib(frame_.get(), outFormat_, image);

@@ -1,6 +1,7 @@
 #include "video/VideoCodec.h"
 
 #include <QFile>
+#include <new>
 
 #include "common/BalloonReporter.h"
 #include "config/ProgramPaths.h"
@@ -32,12 +33,7 @@ CVideoCodec::~CVideoCodec() {
     End();
     previousImage_.clear();
     if (driver_) {
-        bool closed = false;
-        try {
-            closed = driver_->close();
-        } catch (...) {
-        }
-        if (!closed) {
+        if (!driver_->close()) {
             report(kNotClosed);
             // The handle stays open: releasing a codec that refused to close
             // could pull memory from under it.
@@ -76,7 +72,7 @@ bool CVideoCodec::SetUp(std::uint32_t fourCC, const BitmapInfoHeader& format, bo
     }
     try {
         driver_ = provider_.locate(encoder ? fourCC : 0, inputFormat_, mode_);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         driver_.reset();
         report(encoder ? kEncoderLocateFault : kDecoderLocateFault);
         return false;
@@ -96,11 +92,7 @@ bool CVideoCodec::SetUp(std::uint32_t fourCC, const BitmapInfoHeader& format, bo
     if (!encoder) {
         return true;
     }
-    std::optional<BitmapInfoHeader> out;
-    try {
-        out = driver_->compressFormat(inputFormat_);
-    } catch (...) {
-    }
+    const std::optional<BitmapInfoHeader> out = driver_->compressFormat(inputFormat_);
     if (!out) {
         return false;
     }
@@ -119,6 +111,9 @@ bool CVideoCodec::Compress(bool keyFrame, ByteSpan image, MutableByteSpan output
     return ok;
 }
 
+// The codec allocates its pictures and conversion buffers on the first frame,
+// up to tens of megabytes for the largest formats: running out of memory there
+// fails the frame, not the call.
 bool CVideoCodec::compressFrame(bool keyFrame, ByteSpan image, MutableByteSpan output,
                                 std::size_t& outLength) {
     try {
@@ -149,7 +144,7 @@ bool CVideoCodec::compressFrame(bool keyFrame, ByteSpan image, MutableByteSpan o
         }
         driver_->compressEnd();
         compressBegun_ = false;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
     }
     busy_ = false;
     return false;
@@ -182,7 +177,7 @@ bool CVideoCodec::decompressFrame(ByteSpan data, MutableByteSpan image) {
             driver_->decompressEnd();
             decompressBegun_ = false;
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         ok = false;
     }
     busy_ = false;
@@ -215,11 +210,8 @@ void CVideoCodec::endStreaming() {
     if (encoder_) {
         if (compressBegun_) {
             busy_ = true;
-            try {
-                if (!driver_->compressEnd()) {
-                    driver_->compressEnd();
-                }
-            } catch (...) {
+            if (!driver_->compressEnd()) {
+                driver_->compressEnd();
             }
             compressBegun_ = false;
         }
@@ -229,11 +221,8 @@ void CVideoCodec::endStreaming() {
     }
     busy_ = true;
     locked_ = true;
-    try {
-        if (decompressBegun_ && !driver_->decompressEnd()) {
-            driver_->decompressEnd();
-        }
-    } catch (...) {
+    if (decompressBegun_ && !driver_->decompressEnd()) {
+        driver_->decompressEnd();
     }
     decompressBegun_ = false;
 }
@@ -266,10 +255,7 @@ void CVideoCodec::LoadState(const QString& folder) {
     if (blob.isEmpty()) {
         return;
     }
-    try {
-        driver_->setState(std::as_bytes(std::span(blob.data(), blob.size())));
-    } catch (...) {
-    }
+    driver_->setState(std::as_bytes(std::span(blob.data(), blob.size())));
 }
 
 bool CVideoCodec::Configure(IVideoCodecProvider& provider, std::uint32_t fourCC,
@@ -315,7 +301,7 @@ bool CVideoCodec::Configure(IVideoCodecProvider& provider, std::uint32_t fourCC,
             }
         }
         driver->close();
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         if (balloons) {
             balloons->ShowBalloon(kConfigureFault);
         }

@@ -1,7 +1,9 @@
 #pragma once
 // A codec layer that records what the wrapper asks of it.
 
+#include <algorithm>
 #include <functional>
+#include <new>
 #include <vector>
 
 #include "common/BalloonReporter.h"
@@ -17,6 +19,7 @@ struct FakeCodecLog {
     int decompressEnds = 0;
     std::vector<bool> keyFrames;
     std::vector<std::uint32_t> frameNumbers;
+    std::vector<bool> blackImages;  // per compressed image: all its bytes zero
     std::vector<std::byte> state;
     bool closed = false;
     std::function<void()> duringFrame;  // a nested loop inside compress
@@ -40,8 +43,10 @@ public:
         ++log_.compressBegins;
         return !refuseBegin;
     }
-    std::optional<std::size_t> compress(ByteSpan, bool keyFrame, std::uint32_t n,
+    std::optional<std::size_t> compress(ByteSpan image, bool keyFrame, std::uint32_t n,
                                         MutableByteSpan out) override {
+        log_.blackImages.push_back(
+            std::all_of(image.begin(), image.end(), [](std::byte b) { return b == std::byte{0}; }));
         log_.keyFrames.push_back(keyFrame);
         log_.frameNumbers.push_back(n);
         if (log_.duringFrame) {
@@ -94,7 +99,7 @@ public:
                                               VideoCodecMode) override {
         ++log.locates;
         if (throwOnLocate) {
-            throw std::runtime_error("codec fault");
+            throw std::bad_alloc();
         }
         if (missing) {
             return nullptr;
