@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/PlayoutClock.h"
+#include "platform/ThreadName.h"
 
 namespace kova {
 
@@ -15,6 +16,8 @@ CAudioPlayQueue::~CAudioPlayQueue() {
 
 void CAudioPlayQueue::configure(int periodMs, IAudioFrameWriter* owner, std::uint32_t slotCapacity,
                                 std::uint32_t bytesPerSecond) {
+    KOVA_ASSERT_THREAD(ownerThread_);
+    Q_ASSERT(!running_);
     period_ = periodMs;
     owner_ = owner;
     capacity_ = slotCapacity;
@@ -28,6 +31,7 @@ void CAudioPlayQueue::configure(int periodMs, IAudioFrameWriter* owner, std::uin
 }
 
 void CAudioPlayQueue::start(bool withThread) {
+    KOVA_ASSERT_THREAD(ownerThread_);
     stop();
     readPos_ = -1;
     filled_ = 0;
@@ -40,15 +44,18 @@ void CAudioPlayQueue::start(bool withThread) {
     }
     running_ = true;
     if (!withThread) {
+        playoutThread_.attachToCurrent();
         return;
     }
     thread_ = QThread::create([this] { run(); });
-    thread_->setObjectName(QStringLiteral("kova playout"));
+    nameThread(*thread_, "kova-playout");
+    playoutThread_.attach(thread_);
     // Above normal: the cycle's sleep is the only pacing the device gets.
     thread_->start(QThread::TimeCriticalPriority);
 }
 
 void CAudioPlayQueue::stop() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     running_ = false;
     if (thread_ != nullptr) {
         // Join instead of a timed kill: the thread may be inside the owner's Write.
@@ -56,6 +63,7 @@ void CAudioPlayQueue::stop() {
         thread_->wait();
         delete thread_;
         thread_ = nullptr;
+        playoutThread_.attachToCurrent();
     }
 }
 
@@ -110,6 +118,7 @@ std::uint32_t CAudioPlayQueue::durationMs(std::uint32_t bytes) {
 }
 
 std::uint32_t CAudioPlayQueue::cycle() {
+    KOVA_ASSERT_THREAD(playoutThread_);
     const int backlog = std::max(0, filled_.load() - kCushionFrames);
     const std::uint32_t start = clock_.nowMs();
     lastPlayedBytes_ = 0;
@@ -147,6 +156,7 @@ std::uint32_t CAudioPlayQueue::cycle() {
 }
 
 bool CAudioPlayQueue::playOne() {
+    KOVA_ASSERT_THREAD(playoutThread_);
     if (readPos_.load() == -1 || filled_.load() == 0) {
         // Wait for a small cushion rather than play each frame the moment it lands.
         for (int i = 0; i < kEmptyChecks && running_ && filled_.load() < kEmptyWaitFrames; ++i) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/ByteIo.h"
+#include "common/ThreadCheck.h"
 
 namespace kova {
 
@@ -83,6 +84,9 @@ private:
     void run();
 
     IPlayoutClock& clock_;
+    ThreadCheck ownerThread_;
+    // The playout thread, or whoever drives cycle() when there is none.
+    ThreadCheck playoutThread_;
     std::atomic<bool> running_{false};
     IAudioFrameWriter* owner_ = nullptr;
     QThread* thread_ = nullptr;

@@ -7,6 +7,7 @@
 #include "platform/AlsaWaveOut.h"
 #include "platform/AudioCodecLibav.h"
 #include "platform/AudioCodecs.h"
+#include "platform/ThreadName.h"
 
 namespace kova {
 
@@ -91,6 +92,7 @@ bool CSoundPlayer::playFile(const QString& path, IWaveOut& out, IAudioCodecs& co
 }
 
 void CSoundPlayer::play(const QString& path) {
+    KOVA_ASSERT_THREAD(ownerThread_);
     stop();
     cancel_ = false;
     thread_ = QThread::create([this, path] {
@@ -99,11 +101,12 @@ void CSoundPlayer::play(const QString& path) {
             playFile(path, *out, *codecs_, cancel_);
         }
     });
-    thread_->setObjectName(QStringLiteral("kova sound"));
+    nameThread(*thread_, "kova-sound");
     thread_->start();
 }
 
 void CSoundPlayer::stop() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     if (thread_ != nullptr) {
         cancel_ = true;
         thread_->wait();
@@ -117,6 +120,7 @@ bool CSoundPlayer::busy() const {
 }
 
 void CSoundPlayer::wait() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     if (thread_ != nullptr) {
         thread_->wait();
     }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "common/ThreadCheck.h"
 #include "platform/WaveOut.h"
 
 namespace kova {
@@ -40,6 +41,7 @@ private:
     OutputFactory makeOutput_;
     std::unique_ptr<IAudioCodecs> ownCodecs_;
     IAudioCodecs* codecs_;
+    ThreadCheck ownerThread_;
     QThread* thread_ = nullptr;
     std::atomic<bool> cancel_{false};
 };

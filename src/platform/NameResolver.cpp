@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/SocketErrors.h"
+#include "platform/ThreadName.h"
 #include "platform/UdpSocket.h"
 
 namespace kova {
@@ -12,6 +13,7 @@ NameResolver::NameResolver(QObject* parent, Resolve resolve)
     : QObject(parent), resolve_(resolve ? std::move(resolve) : Resolve(&UdpSocket::resolve)) {}
 
 NameResolver::~NameResolver() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -25,6 +27,7 @@ NameResolver::~NameResolver() {
 }
 
 void NameResolver::lookUp(const QString& name) {
+    KOVA_ASSERT_THREAD(ownerThread_);
     {
         std::lock_guard lock(mutex_);
         if (queue_.size() >= kMaxQueued ||
@@ -36,12 +39,14 @@ void NameResolver::lookUp(const QString& name) {
     wake_.notify_one();
     if (worker_ == nullptr) {
         worker_ = QThread::create([this] { run(); });
-        worker_->setObjectName(QStringLiteral("kova-name-resolver"));
+        nameThread(*worker_, "kova-resolver");
+        workerThread_.attach(worker_);
         worker_->start();
     }
 }
 
 void NameResolver::run() {
+    KOVA_ASSERT_THREAD(workerThread_);
     for (;;) {
         QString name;
         {

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <optional>
 
+#include "common/ThreadCheck.h"
+
 class QThread;
 
 namespace kova {
@@ -45,6 +47,8 @@ private:
     void run();
 
     Resolve resolve_;
+    ThreadCheck ownerThread_;
+    ThreadCheck workerThread_;
     QThread* worker_ = nullptr;
     std::mutex mutex_;
     std::condition_variable wake_;

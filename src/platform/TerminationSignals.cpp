@@ -1,7 +1,6 @@
 #include "platform/TerminationSignals.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <csignal>
 
 #include <QSocketNotifier>
+
+#include "platform/ThreadName.h"
 
 namespace kova {
 
@@ -49,11 +50,12 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
 }
 
 void TerminationSignals::armDeadline(std::chrono::milliseconds delay) {
+    KOVA_ASSERT_THREAD(ownerThread_);
     if (deadline_.joinable()) {
         return;
     }
     deadline_ = std::thread([this, delay] {
-        pthread_setname_np(pthread_self(), "kova-deadline");
+        nameCurrentThread("kova-deadline");
         std::unique_lock lock(mutex_);
         if (!disarmed_.wait_for(lock, delay, [this] { return disarm_; })) {
             static constexpr char kNote[] = "kova: ending without full teardown\n";
@@ -64,6 +66,7 @@ void TerminationSignals::armDeadline(std::chrono::milliseconds delay) {
 }
 
 TerminationSignals::~TerminationSignals() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     if (deadline_.joinable()) {
         {
             std::lock_guard lock(mutex_);

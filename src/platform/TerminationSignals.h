@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/ThreadCheck.h"
+
 class QSocketNotifier;
 
 namespace kova {
@@ -29,6 +31,7 @@ signals:
     void received(int signalNumber);
 
 private:
+    ThreadCheck ownerThread_;
     QSocketNotifier* notifier_ = nullptr;
     std::thread deadline_;
     std::mutex mutex_;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/SocketErrors.h"
+#include "platform/ThreadName.h"
 #include "platform/UdpSocket.h"
 
 namespace kova {
@@ -17,6 +18,7 @@ PresencePoll::PresencePoll(PollStep pollStep, Query query, QObject* parent, Reso
 }
 
 PresencePoll::~PresencePoll() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     closing_ = true;
     waitForPass();
 }
@@ -31,6 +33,7 @@ void PresencePoll::stop() {
 }
 
 void PresencePoll::waitForPass() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     if (worker_ != nullptr) {
         worker_->wait();
         delete worker_;
@@ -39,6 +42,7 @@ void PresencePoll::waitForPass() {
 }
 
 bool PresencePoll::pollOnce() {
+    KOVA_ASSERT_THREAD(ownerThread_);
     // A pass that outlasts the period (name service hanging) must not pile up
     // workers: the tick is skipped.
     if (passRunning() || closing_) {
@@ -62,12 +66,14 @@ bool PresencePoll::pollOnce() {
             QThread::yieldCurrentThread();
         }
     });
-    worker_->setObjectName(QStringLiteral("kova-presence-poll"));
+    nameThread(*worker_, "kova-presence");
+    workerThread_.attach(worker_);
     worker_->start();
     return true;
 }
 
 void PresencePoll::ask(const QString& address) {
+    KOVA_ASSERT_THREAD(workerThread_);
     if (UdpSocket::parseDotted(address)) {
         query_(address);
         return;

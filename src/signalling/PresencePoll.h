@@ -15,6 +15,8 @@
 #include <functional>
 #include <optional>
 
+#include "common/ThreadCheck.h"
+
 namespace kova {
 
 class PresencePoll : public QObject {
@@ -64,6 +66,8 @@ private:
     Query query_;
     Resolve resolve_;
     QTimer timer_;
+    ThreadCheck ownerThread_;
+    ThreadCheck workerThread_;
     QThread* worker_ = nullptr;
     std::atomic<bool> closing_{false};
 };

@@ -1,0 +1,30 @@
+#pragma once
+// The thread an object's thread-only methods must run on. Debug builds assert
+// it (KOVA_ASSERT_THREAD); release builds keep the pointer but never look.
+//
+// The owner is the constructing thread until attach() hands it on. Attach a
+// worker's QThread before starting it, or call attachToCurrent() first thing
+// on a std::thread: either way the later checks on that thread are ordered
+// after the write and read it without a lock.
+
+#include <QThread>
+#include <QtGlobal>
+
+namespace kova {
+
+class ThreadCheck {
+public:
+    ThreadCheck() = default;
+
+    void attach(QThread* thread) { owner_ = thread; }
+    void attachToCurrent() { owner_ = QThread::currentThread(); }
+    bool isCurrentThread() const { return QThread::currentThread() == owner_; }
+
+private:
+    QThread* owner_ = QThread::currentThread();
+};
+
+}  // namespace kova
+
+#define KOVA_ASSERT_THREAD(check) \
+    Q_ASSERT_X((check).isCurrentThread(), Q_FUNC_INFO, "called on the wrong thread")
