@@ -9,6 +9,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/ConferenceMedia.h"
+#include "app/DlgMessagePrompts.h"
 #include "audio/PropertiesDlg.h"
 #include "audio/SoundPlayer.h"
 #include "chat/ChatChannel.h"
@@ -178,6 +179,7 @@ bool CMainDlg::initialise() {
     createControls();
     control_ = new CControlChannel([this](const QString& relative) { PlayProgramSound(relative); },
                                    this, this);
+    control_->setPrompts(std::make_unique<DlgMessagePrompts>(this));
     const int controlError = control_->create(setup_.bindAddress);
     // Contacts keep their share of the call prompts whatever strangers send.
     control_->setContactCheck([this](const QString& sender) {

@@ -50,10 +50,8 @@ bool CMainDlg::event(QEvent* event) {
             return chats_->handleMessage(*m) || QDialog::event(event);
         case MSG_CHAT_CONTACT:
             if (m->second.toString() != ContactBook::kLoopback) {
-                const QByteArray datagram = m->first.toByteArray();
-                const auto bytes = std::as_bytes(std::span(datagram.data(), datagram.size()));
-                contacts_->lookUpOrAdd(receivedText(bytes, CallDatagram::kNameOffset),
-                                       receivedText(bytes, CallDatagram::kEmailOffset),
+                const QStringList nameAndMail = m->first.toStringList();
+                contacts_->lookUpOrAdd(nameAndMail.value(0), nameAndMail.value(1),
                                        m->second.toString());
             }
             return true;

@@ -15,8 +15,10 @@ CChatWindows::CChatWindows(CChatChannel& channel, AvSettings& settings, QWidget*
       settings_(settings),
       mainWindow_(mainWindow),
       balloons_(balloons) {
+    // No nested loop: the notice must not hold up the caller's handler.
     showMessage_ = [this](const QString& text, int type) {
-        return CDlgMessage::show(text, QString(), type, mainWindow_);
+        CDlgMessage::open(text, QString(), type, mainWindow_, {});
+        return int(CDlgMessage::Cancel);
     };
 }
 

@@ -21,7 +21,8 @@ struct AvSettings;
 class CChatWindows : public QObject {
     Q_OBJECT
 public:
-    // The message dialog: (text, type) -> 1 for OK, 2 otherwise.
+    // The message dialog: (text, type) -> 1 for OK, 2 otherwise. The own one
+    // opens without waiting and answers 2.
     using ShowMessage = std::function<int(const QString& text, int type)>;
 
     CChatWindows(CChatChannel& channel, AvSettings& settings, QWidget* mainWindow,

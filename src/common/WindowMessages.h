@@ -24,6 +24,7 @@ enum WindowMessageNumber : int {
     MSG_OPEN_CHAT = 3060,
     MSG_CHAT_CLOSED = 3061,
     MSG_FIND_CHAT = 3062,
+    // first: {name, e-mail} the chat peer sent; second: its address.
     MSG_CHAT_CONTACT = 3063,
     MSG_CONTACT_ACTIVATED = 3154,
     MSG_TRAY_NOTIFY = 3246,

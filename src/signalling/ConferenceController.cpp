@@ -156,8 +156,7 @@ void CConferenceController::startConference() {
     balloons_.ShowBalloon(QStringLiteral("Connected:\n") + peer.name + u'\n' + peer.address);
     if (peer.address != ContactBook::kLoopback) {
         // The e-mail the peer sent with its call or its acceptance.
-        const QString mail =
-            receivedText(control_.storedPeerDatagram(), CallDatagram::kEmailOffset);
+        const QString mail = control_.peerEmail();
         contacts_.lookUpOrAdd(peer.name, mail, peer.address);
     }
 }

@@ -1,6 +1,5 @@
 #include "signalling/ControlDatagram.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace kova {
@@ -63,6 +62,19 @@ std::optional<CallDatagram> CallDatagram::decode(ByteSpan b) {
     return d;
 }
 
+std::optional<CallDatagram> CallDatagram::decodeReceived(ByteSpan b) {
+    if (b.empty() || b.size() > kSize) {
+        return std::nullopt;
+    }
+    const int command = std::to_integer<int>(b[0]);
+    if (!control::isCommand(command) || (control::needsCallDatagram(command) && b.size() < kSize)) {
+        return std::nullopt;
+    }
+    std::array<std::byte, kSize> padded{};
+    std::memcpy(padded.data(), b.data(), b.size());
+    return decode(padded);
+}
+
 void CallDatagram::write(MutableByteSpan b) const {
     b[0] = static_cast<std::byte>(command);
     writeArray(b, 1, reserved);
@@ -94,15 +106,6 @@ QString fieldText(const CallDatagram::TextField& field) {
         }
     }
     return out;
-}
-
-QString receivedText(ByteSpan datagram, std::size_t offset) {
-    std::array<std::byte, CallDatagram::TextField::kBytes> field{};
-    if (offset < datagram.size()) {
-        const std::size_t n = std::min(field.size(), datagram.size() - offset);
-        std::memcpy(field.data(), datagram.data() + offset, n);
-    }
-    return fieldText(CallDatagram::TextField::read(field, 0));
 }
 
 }  // namespace kova

@@ -106,6 +106,11 @@ struct CallDatagram {
 
     // Needs kSize bytes; reads no more.
     static std::optional<CallDatagram> decode(ByteSpan bytes);
+    // A datagram as it arrived on the control port: nullopt for what a receiver
+    // drops (empty, longer than kSize, no command, or a command that needs the
+    // whole datagram but came short). Fields past a short datagram's end read as
+    // zero, so it never exposes older data.
+    static std::optional<CallDatagram> decodeReceived(ByteSpan bytes);
     void write(MutableByteSpan bytes) const;  // kSize bytes
     std::array<std::byte, kSize> encode() const;
 
@@ -115,9 +120,5 @@ struct CallDatagram {
 // A field's text up to its first NUL (all 64 units when it has none); a unit
 // that is half of a surrogate pair without its other half becomes U+FFFD.
 QString fieldText(const CallDatagram::TextField& field);
-
-// The text field at offset of a received datagram of any length: bytes that did
-// not arrive read as zero, so a short datagram never exposes older data.
-QString receivedText(ByteSpan datagram, std::size_t offset);
 
 }  // namespace kova

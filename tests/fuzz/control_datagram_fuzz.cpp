@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    const QString name = kova::receivedText(bytes, kova::CallDatagram::kNameOffset);
-    if (name.size() > 64) {
+    const auto received = kova::CallDatagram::decodeReceived(bytes);
+    if (received && kova::fieldText(received->name).size() > 64) {
         std::abort();
     }
 

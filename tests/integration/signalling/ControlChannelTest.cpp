@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "app/DlgMessagePrompts.h"
 #include "integration/signalling/LoopbackPeer.h"
 #include "unit/signalling/RecordingOwner.h"
 
@@ -42,7 +43,7 @@ protected:
         channel.setOwner(&owner, "Alice", "alice@example.org");
         channel.setCallParameters(ourParameters());
         // Short dialog times; the product keeps the dialog's own.
-        channel.setPromptTimeouts(300, 30);
+        channel.setPrompts(std::make_unique<DlgMessagePrompts>(nullptr, 300, 30));
         ASSERT_TRUE(test::bindWhenFree([&] { return channel.create("127.0.0.1"); }));
         ASSERT_TRUE(peer.ok);
     }
@@ -143,20 +144,20 @@ TEST_F(ControlChannelLoopback, BusyIsAnsweredOnceWithoutAPrompt) {
 TEST_F(ControlChannelLoopback, ACallBeyondThePromptsIsAnsweredBusyAtOnce) {
     // Strangers' prompts stay open; the one past their share hears busy.
     std::vector<std::unique_ptr<LoopbackPeer>> strangers;
-    for (int i = 0; i <= CControlChannel::kMaxStrangerPrompts; ++i) {
+    for (int i = 0; i <= ControlProtocol::kMaxStrangerPrompts; ++i) {
         strangers.push_back(std::make_unique<LoopbackPeer>(QString("127.0.0.%1").arg(10 + i),
                                                            CControlChannel::kPort));
         ASSERT_TRUE(strangers.back()->ok);
     }
-    channel.setPromptTimeouts(1000, 30);
+    channel.setPrompts(std::make_unique<DlgMessagePrompts>(nullptr, 1000, 30));
     for (auto& s : strangers) {
         s->send(callDatagram(CTL_CALL, u"Mallory"));
     }
     auto& last = *strangers.back();
     ASSERT_TRUE(last.waitFor(1));
     EXPECT_EQ(last.command(0), CTL_BUSY);
-    EXPECT_TRUE(watcher.waitFor(CControlChannel::kMaxStrangerPrompts));
-    EXPECT_EQ(watcher.seen.size(), std::size_t(CControlChannel::kMaxStrangerPrompts));
+    EXPECT_TRUE(watcher.waitFor(ControlProtocol::kMaxStrangerPrompts));
+    EXPECT_EQ(watcher.seen.size(), std::size_t(ControlProtocol::kMaxStrangerPrompts));
 }
 
 TEST_F(ControlChannelLoopback, OnlyAnAnswerToOurChatRequestOpensAWindow) {
@@ -190,7 +191,7 @@ TEST_F(ControlChannelLoopback, UnansweredPromptsReject) {
     ASSERT_TRUE(peer.waitFor(2));
     EXPECT_EQ(peer.command(1), CTL_CHAT_REJECT);
     ASSERT_EQ(peer.received[1].size(), CallDatagram::kSize);
-    EXPECT_EQ(receivedText(peer.received[1], CallDatagram::kNameOffset), "Alice");
+    EXPECT_EQ(fieldText(CallDatagram::decode(peer.received[1])->name), "Alice");
     EXPECT_EQ(owner.count(MSG_OPEN_CHAT), 0);
 }
 
@@ -236,9 +237,9 @@ TEST_F(ControlChannelLoopback, LongNamesTravelAsSixtyThreeUnits) {
     const auto& call = peer.received[0];
     ASSERT_EQ(call.size(), CallDatagram::kSize);
     EXPECT_EQ(std::to_integer<int>(call[0]), CTL_CALL);
-    EXPECT_EQ(receivedText(call, CallDatagram::kNameOffset), QString(63, u'Z'));
+    EXPECT_EQ(fieldText(CallDatagram::decode(call)->name), QString(63, u'Z'));
     EXPECT_EQ(readLe<std::uint16_t>(call, CallDatagram::kNameOffset + 126), 0);
-    EXPECT_EQ(receivedText(call, CallDatagram::kEmailOffset), "alice@example.org");
+    EXPECT_EQ(fieldText(CallDatagram::decode(call)->email), "alice@example.org");
 
     // The callee's acceptance starts our conference.
     peer.send(callDatagram(CTL_ACCEPT, u"Bob"));
@@ -265,7 +266,8 @@ TEST_F(ControlChannelLoopback, InformationBoxesNameAddressOrUser) {
 TEST_F(ControlChannelLoopback, FailedSendsShowTheSocketError) {
     // Broadcast without the broadcast flag is refused by the socket layer.
     EXPECT_FALSE(channel.Send(CTL_CALL, "255.255.255.255", true));
-    ASSERT_EQ(watcher.seen.size(), 1u);
+    ASSERT_TRUE(watcher.waitFor(1));
+    EXPECT_EQ(watcher.seen.size(), 1u);
     EXPECT_EQ(watcher.seen[0].title, "Connection... breaked");
     EXPECT_FALSE(watcher.seen[0].text.isEmpty());
 }

@@ -55,8 +55,8 @@ TEST(ControlDatagram, CallDatagramLayoutAndRoundTrip) {
     EXPECT_EQ(u16At(bytes, 200), u'A');
     EXPECT_EQ(u16At(bytes, 206), 0);
     EXPECT_EQ(u16At(bytes, 328), u'a');
-    EXPECT_EQ(receivedText(bytes, CallDatagram::kNameOffset), "Ann");
-    EXPECT_EQ(receivedText(bytes, CallDatagram::kEmailOffset), "ann@example.org");
+    EXPECT_EQ(fieldText(CallDatagram::decode(bytes)->name), "Ann");
+    EXPECT_EQ(fieldText(CallDatagram::decode(bytes)->email), "ann@example.org");
 
     // Reserved bytes a peer sets survive a decode/encode.
     auto odd = bytes;
@@ -67,28 +67,47 @@ TEST(ControlDatagram, CallDatagramLayoutAndRoundTrip) {
 
 TEST(ControlDatagram, ReceivedTextsStayInsideTheirField) {
     std::vector<std::byte> bytes(456, std::byte{0});
+    bytes[0] = std::byte{CTL_CHAT_REJECT};
     // A name without a NUL runs to the end of its field, not into the e-mail.
     for (std::size_t i = 0; i < 64; ++i) {
         writeLe<std::uint16_t>(bytes, 200 + 2 * i, u'n');
     }
     writeLe<std::uint16_t>(bytes, 328, u'e');
-    EXPECT_EQ(receivedText(bytes, 200), QString(64, u'n'));
+    EXPECT_EQ(fieldText(CallDatagram::decodeReceived(bytes)->name), QString(64, u'n'));
 
     // Lone surrogates become U+FFFD; a proper pair stays.
-    std::vector<std::byte> s(456, std::byte{0});
-    writeLe<std::uint16_t>(s, 200, 0xDC00);
-    writeLe<std::uint16_t>(s, 202, 0xD83D);
-    writeLe<std::uint16_t>(s, 204, 0xDE00);
-    writeLe<std::uint16_t>(s, 206, 0xD800);
-    const QString text = receivedText(s, 200);
+    CallDatagram s;
+    s.name.units = {0xDC00, 0xD83D, 0xDE00, 0xD800};
+    const QString text = fieldText(s.name);
     ASSERT_EQ(text.size(), 4);
     EXPECT_EQ(text[0], QChar(QChar::ReplacementCharacter));
     EXPECT_EQ(text.mid(1, 2), QString::fromUtf8("\xF0\x9F\x98\x80"));
     EXPECT_EQ(text[3], QChar(QChar::ReplacementCharacter));
 
     // A short datagram: what did not arrive reads as zero.
-    EXPECT_EQ(receivedText(ByteSpan(bytes).first(202), 200), "n");
-    EXPECT_EQ(receivedText(ByteSpan(bytes).first(2), 200), "");
+    EXPECT_EQ(fieldText(CallDatagram::decodeReceived(ByteSpan(bytes).first(202))->name), "n");
+    EXPECT_EQ(fieldText(CallDatagram::decodeReceived(ByteSpan(bytes).first(2))->name), "");
+}
+
+TEST(ControlDatagram, ReceiversDropWhatTheProtocolDoesNotAccept) {
+    CallDatagram d;
+    d.command = CTL_CALL;
+    const auto full = d.encode();
+    std::vector<std::byte> longer(full.begin(), full.end());
+    longer.push_back(std::byte{0});
+    EXPECT_TRUE(CallDatagram::decodeReceived(full));
+    EXPECT_FALSE(CallDatagram::decodeReceived(ByteSpan(full).first(455)));
+    EXPECT_FALSE(CallDatagram::decodeReceived(longer));
+    EXPECT_FALSE(CallDatagram::decodeReceived({}));
+    for (int c : {109, 127}) {
+        const auto s = control::encodeShortCommand(static_cast<std::uint8_t>(c));
+        EXPECT_FALSE(CallDatagram::decodeReceived(s)) << c;
+    }
+    // Short commands and the call datagrams that may come short.
+    EXPECT_EQ(CallDatagram::decodeReceived(control::encodeShortCommand(CTL_HANGUP))->command,
+              CTL_HANGUP);
+    EXPECT_FALSE(CallDatagram::decodeReceived(control::encodeShortCommand(CTL_CHAT)));
+    EXPECT_TRUE(CallDatagram::decodeReceived(control::encodeShortCommand(CTL_CHAT_REJECT)));
 }
 
 TEST(ControlDatagram, CommandClasses) {
