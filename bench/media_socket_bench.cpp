@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "common/WindowMessages.h"
+#include "media/MediaFrame.h"
 #include "media/MediaFramer.h"
 #include "media/MediaReassembler.h"
 #include "media/MediaSocket.h"
@@ -20,19 +20,14 @@ namespace {
 
 constexpr std::uint64_t kFrame640x480 = 640 * 480 * 3;
 
-class Counter : public QObject {
+class Counter : public QObject, public kova::IMediaFrameSink {
 public:
     std::size_t frames = 0;
     std::size_t bytes = 0;
 
-protected:
-    bool event(QEvent* e) override {
-        if (static_cast<int>(e->type()) != kova::MSG_VIDEO_DATA) {
-            return QObject::event(e);
-        }
-        bytes += kova::CMediaSocket::deliveredFrame(*static_cast<kova::WindowMessage*>(e)).size();
+    void onMediaFrame(const kova::MediaFrame& frame) override {
+        bytes += frame.bytes.size();
         ++frames;
-        return true;
     }
 };
 
@@ -51,10 +46,10 @@ void BM_FrameOverLoopback(benchmark::State& state) {
     kova::CMediaSocket b(QStringLiteral("127.0.0.2"));
     Counter atA;
     Counter atB;
-    a.Open(&atA, "127.0.0.2", kova::MSG_VIDEO_DATA, kFrame640x480, kova::CMediaSocket::kVideoPort,
-           kova::UdpSocket::kMaxDatagram);
-    b.Open(&atB, "127.0.0.1", kova::MSG_VIDEO_DATA, kFrame640x480, kova::CMediaSocket::kVideoPort,
-           kova::UdpSocket::kMaxDatagram);
+    a.Open(&atA, "127.0.0.2", kova::MediaSource::Video, kFrame640x480,
+           kova::CMediaSocket::kVideoPort, kova::UdpSocket::kMaxDatagram);
+    b.Open(&atB, "127.0.0.1", kova::MediaSource::Video, kFrame640x480,
+           kova::CMediaSocket::kVideoPort, kova::UdpSocket::kMaxDatagram);
     if (!a.isOpen() || !b.isOpen()) {
         state.SkipWithError("port 6323 on 127.0.0.1/127.0.0.2 is taken");
         return;

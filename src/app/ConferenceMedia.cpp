@@ -135,13 +135,13 @@ void ConferenceMedia::prepare(const PeerMedia& peer) {
         services.control = setup_.control;
         services.mainWindow = setup_.mainWindow;
         services.warn = warn_;
+        services.makeWaveOut = [] { return std::make_unique<AlsaWaveOut>(); };
         receiving_ = new CRecDlg(peer.name, services);
     }
-    receiving_->SetPeer(peer.parameters.compressorFourCC, peer.parameters, peer.audioFrameSize,
-                        audioChannel_.get(), videoChannel_.get());
-    audioChannel_->Open(receiving_, peer.address, MSG_AUDIO_DATA, peer.audioFrameSize,
+    receiving_->SetPeer(peer.parameters.compressorFourCC, peer.parameters, peer.audioFrameSize);
+    audioChannel_->Open(receiving_.data(), peer.address, MediaSource::Audio, peer.audioFrameSize,
                         CMediaSocket::kAudioPort, setup_.maxUdpDatagram);
-    videoChannel_->Open(receiving_, peer.address, MSG_VIDEO_DATA, peer.videoFrameSize,
+    videoChannel_->Open(receiving_.data(), peer.address, MediaSource::Video, peer.videoFrameSize,
                         CMediaSocket::kVideoPort, setup_.maxUdpDatagram);
 }
 

@@ -14,6 +14,7 @@
 #include "audio/AudioPlayQueue.h"
 #include "audio/PlayoutClock.h"
 #include "formats/WaveFormat.h"
+#include "media/MediaFrame.h"
 #include "platform/AudioCodecs.h"
 #include "platform/WaveOut.h"
 
@@ -22,7 +23,7 @@ namespace kova {
 class IArrivalIndicator;
 class IBalloonReporter;
 
-class CAudioPlayer final : public IAudioFrameWriter {
+class CAudioPlayer final : public IAudioFrameWriter, public IMediaFrameSink {
 public:
     using FormatArea = std::array<std::byte, WaveFormat::kAreaSize>;
 
@@ -50,6 +51,8 @@ public:
     int OpenDevice();
     // UI thread; the bytes are copied before it returns.
     void PutFrame(ByteSpan frame, int sequence) { queue_.put(frame, sequence); }
+    // A frame of the audio channel, queued by its sequence value as PutFrame.
+    void onMediaFrame(const MediaFrame& frame) override { PutFrame(frame.bytes, frame.sequence); }
     int CloseDevice();
     // Playout thread only.
     void Write(ByteSpan frame) override;

@@ -4,7 +4,6 @@
 #include <QThread>
 #include <algorithm>
 
-#include "common/WindowMessages.h"
 #include "media/MediaSizes.h"
 #include "platform/SocketErrors.h"
 #include "platform/UdpSocket.h"
@@ -14,15 +13,8 @@ namespace kova {
 namespace {
 Q_LOGGING_CATEGORY(lcMedia, "kova.media", QtWarningMsg)
 
-std::uint64_t frameCap(int deliveryMessage) {
-    switch (deliveryMessage) {
-        case MSG_VIDEO_DATA:
-            return kMaxVideoFrameSize;
-        case MSG_AUDIO_DATA:
-            return kMaxAudioFrameSize;
-        default:
-            return std::max(kMaxVideoFrameSize, kMaxAudioFrameSize);
-    }
+std::uint64_t frameCap(MediaSource source) {
+    return source == MediaSource::Audio ? kMaxAudioFrameSize : kMaxVideoFrameSize;
 }
 
 }  // namespace
@@ -50,16 +42,18 @@ bool CMediaSocket::isOpen() const {
     return socket_->isOpen();
 }
 
-bool CMediaSocket::Open(QObject* target, const QString& peerAddress, int deliveryMessage,
+bool CMediaSocket::Open(MediaFrameTarget target, const QString& peerAddress, MediaSource source,
                         std::uint64_t maxFrame, std::uint16_t port, std::size_t maxDatagram) {
     Q_ASSERT(QThread::currentThread() == thread());
+    // Frames are handed over synchronously from the read notification.
+    Q_ASSERT(!target.object() || target.object()->thread() == thread());
     active_.store(false);
     Setting next;
-    next.target = target;
-    next.deliveryMessage = deliveryMessage;
+    next.target = std::move(target);
+    next.source = source;
     // A datagram above the socket layer's limit would only fail: fragment instead.
     next.maxDatagram = std::min(maxDatagram, UdpSocket::kMaxDatagram);
-    const bool opens = maxFrame > MediaHeader::kSize && maxFrame <= frameCap(deliveryMessage);
+    const bool opens = maxFrame > MediaHeader::kSize && maxFrame <= frameCap(source);
     if (opens) {
         next.maxFrame = static_cast<std::size_t>(maxFrame);
         next.port = port;
@@ -130,7 +124,7 @@ void CMediaSocket::apply(const Change& next) {
         return;
     }
     target_ = next->target;
-    deliveryMessage_ = next->deliveryMessage;
+    source_ = next->source;
     framer_.setMaxDatagram(next->maxDatagram);
     if (next->maxFrame == 0) {
         replaceBuffers(0);
@@ -252,11 +246,10 @@ void CMediaSocket::onReadNotification() {
         if (!frame) {
             continue;
         }
-        lastReceivedSequence_.store(frame->sequence);
-        if (target_) {
-            sendMessage(target_, deliveryMessage_,
-                        QVariant::fromValue<void*>(const_cast<std::byte*>(frame->data.data())),
-                        QVariant::fromValue<qulonglong>(frame->data.size()));
+        // The frame lives in the reassembler's buffer, which the next datagram
+        // overwrites: the sink is done with it when the call returns.
+        if (IMediaFrameSink* sink = target_.sink()) {
+            sink->onMediaFrame(MediaFrame{frame->sequence, source_, frame->data});
         }
     }
     receiveBusy_.store(false);
@@ -265,12 +258,6 @@ void CMediaSocket::onReadNotification() {
     if (active_.load()) {
         socket_->setReadNotifications(true);
     }
-}
-
-ByteSpan CMediaSocket::deliveredFrame(const WindowMessage& message) {
-    const auto* data = static_cast<const std::byte*>(message.first.value<void*>());
-    const auto size = static_cast<std::size_t>(message.second.toULongLong());
-    return data == nullptr ? ByteSpan{} : ByteSpan(data, size);
 }
 
 }  // namespace kova

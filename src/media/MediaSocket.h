@@ -1,7 +1,8 @@
 #pragma once
 // One media stream of a call (video on 6323, audio on 6324): a UDP socket bound
 // to the stream's port that sends frames to the same port at the peer, and
-// hands every complete frame it receives synchronously to the target window.
+// hands every complete frame it receives synchronously to its sink (the
+// receiving window), which is done with the bytes when the call returns.
 // Created once with the main window and reused for every call.
 //
 // Only the peer is heard: while the channel is open, datagrams from any other
@@ -39,13 +40,13 @@
 
 #include "common/ByteIo.h"
 #include "media/FrameSink.h"
+#include "media/MediaFrame.h"
 #include "media/MediaFramer.h"
 #include "media/MediaReassembler.h"
 
 namespace kova {
 
 class UdpSocket;
-class WindowMessage;
 
 class CMediaSocket : public QObject, public IFrameSink {
     Q_OBJECT
@@ -67,16 +68,16 @@ public:
     ~CMediaSocket() override;
 
     // Starts the channel for a call: frames of at most maxFrame bytes from the
-    // peer, delivered to target with deliveryMessage; sends to peerAddress (a
-    // dotted address: no name is looked up here) at port in datagrams of at
-    // most maxDatagram bytes (cut to what the socket layer can send), and hears
-    // only that address. A channel that was open is closed first. maxFrame of 4
-    // or less, or above the stream's cap (kMaxVideoFrameSize for
-    // MSG_VIDEO_DATA, kMaxAudioFrameSize for MSG_AUDIO_DATA, the larger
-    // otherwise), leaves the channel closed. Returns whether the channel is
-    // active (or will be, once a send under way returns); a port that cannot
-    // be bound is not reported (the channel then neither sends nor receives).
-    bool Open(QObject* target, const QString& peerAddress, int deliveryMessage,
+    // peer, delivered to target (an object of this thread) as frames of the
+    // given source; sends to peerAddress (a dotted address: no name is looked
+    // up here) at port in datagrams of at most maxDatagram bytes (cut to what
+    // the socket layer can send), and hears only that address. A channel that
+    // was open is closed first. maxFrame of 4 or less, or above the stream's
+    // cap (kMaxAudioFrameSize for Audio, kMaxVideoFrameSize otherwise), leaves
+    // the channel closed. Returns whether the channel is active (or will be,
+    // once a send under way returns); a port that cannot be bound is not
+    // reported (the channel then neither sends nor receives).
+    bool Open(MediaFrameTarget target, const QString& peerAddress, MediaSource source,
               std::uint64_t maxFrame, std::uint16_t port, std::size_t maxDatagram);
     // Stops delivering: datagrams that arrive are no longer read.
     void Deactivate();
@@ -86,8 +87,6 @@ public:
     // buffer = 4 reserved bytes + the frame. Silent on any failure.
     void SendFrame(std::span<std::byte> buffer) override;
 
-    // Sequence value (0..9) of the frame being delivered.
-    std::uint8_t lastReceivedSequence() const { return lastReceivedSequence_.load(); }
     bool isActive() const { return active_.load(); }
     bool isOpen() const;
     // Sender of the last datagram read (host order), whoever it was.
@@ -98,16 +97,11 @@ public:
     std::size_t maxFrame() const { return reassembler_.maxFrame(); }
     std::size_t maxDatagram() const { return framer_.maxDatagram(); }
 
-    // The frame a delivery message carries (first argument its address, second
-    // its length). It belongs to the channel and is valid only while the
-    // message is being handled.
-    static ByteSpan deliveredFrame(const WindowMessage& message);
-
 private:
     // What Open asks for; maxFrame 0 leaves the channel closed.
     struct Setting {
-        QPointer<QObject> target;
-        int deliveryMessage = 0;
+        MediaFrameTarget target;
+        MediaSource source = MediaSource::Video;
         std::size_t maxDatagram = 0;
         std::size_t maxFrame = 0;
         std::optional<std::uint32_t> peer;
@@ -129,14 +123,13 @@ private:
     UdpSocket* socket_;
 
     // Owning thread only.
-    QPointer<QObject> target_;
-    int deliveryMessage_ = 0;
+    MediaFrameTarget target_;
+    MediaSource source_ = MediaSource::Video;
     MediaReassembler reassembler_;
     // The buffers of a delivery under way when the channel changed.
     MediaReassembler retired_;
     std::uint32_t lastSourceIpv4_ = 0;
     std::atomic<bool> active_{false};
-    std::atomic<std::uint8_t> lastReceivedSequence_{0};
     std::atomic<bool> receiveBusy_{false};
     std::atomic<std::uint64_t> strangers_{0};
 

@@ -2,29 +2,27 @@
 
 #include <pthread.h>
 
-#include <QCoreApplication>
 #include <QMessageBox>
 
-#include "common/WindowMessages.h"
 #include "platform/VideoLog.h"
 
 namespace kova {
 
 // Hand-off between the capture thread and the target's thread.
 //
-// The frame goes to the target synchronously, as the target expects, but the
-// capture thread does not block in a queued call it cannot leave: it posts the
-// delivery and waits on this condition for "delivered" or "stop". So Stop() on
-// the target's own thread, even from inside the frame handler, never waits on
-// itself. The frame's bytes are shared with the pending delivery and outlive
-// the capture thread if it leaves early; a delivery that starts after a stop is
-// skipped.
+// The frame goes to the target's sink synchronously, as the sink expects, but
+// the capture thread does not block in a queued call it cannot leave: it posts
+// the delivery and waits on this condition for "delivered" or "stop". So Stop()
+// on the target's own thread, even from inside the sink, never waits on itself.
+// The frame's buffer is owned by the pending delivery as much as by the capture
+// thread and outlives the capture thread if it leaves early; a delivery that
+// starts after a stop is skipped.
 struct CCaptureGraph::Shared {
     std::mutex mutex;
     std::condition_variable cv;
     bool stop = false;
     bool paused = false;
-    QPointer<QObject> target;
+    MediaFrameTarget target;
 };
 
 namespace {
@@ -73,8 +71,8 @@ void CCaptureGraph::SetSource(std::unique_ptr<ICaptureSource> source) {
     source_ = std::move(source);
 }
 
-void CCaptureGraph::SetTarget(QObject* target) {
-    target_ = target;
+void CCaptureGraph::SetTarget(MediaFrameTarget target) {
+    target_ = std::move(target);
 }
 
 std::pair<std::int32_t, std::int32_t> CCaptureGraph::NextRequest(std::int32_t width) {
@@ -153,6 +151,7 @@ void CCaptureGraph::run(std::shared_ptr<Shared> shared, ICaptureSource* source) 
     pthread_setname_np(pthread_self(), "kova-capture");
     const auto size = static_cast<std::size_t>(dibFrameSizeOf(source->format()));
     auto frame = std::make_shared<std::vector<std::byte>>(size);
+    std::uint8_t count = 0;
     std::unique_lock lock(shared->mutex);
     while (!shared->stop) {
         if (shared->paused) {
@@ -169,10 +168,11 @@ void CCaptureGraph::run(std::shared_ptr<Shared> shared, ICaptureSource* source) 
             shared->cv.wait_for(lock, kRetryAfterFailure, [&] { return shared->stop; });
             continue;
         }
-        QObject* target = shared->target.data();
+        QObject* target = shared->target.object();
         if (!target) {
             continue;
         }
+        const std::uint8_t sequence = count++;
         auto delivery = std::make_shared<Delivery>();
         delivery->frame = frame;
         // Built in place: a temporary's destructor would signal, and lock, here.
@@ -183,18 +183,19 @@ void CCaptureGraph::run(std::shared_ptr<Shared> shared, ICaptureSource* source) 
         // Queued: the frame is handled on the target's thread; see Shared.
         QMetaObject::invokeMethod(
             target,
-            [completion, target] {
+            [completion, sequence] {
+                IMediaFrameSink* sink = nullptr;
                 {
                     std::lock_guard guard(completion->shared->mutex);
                     if (completion->shared->stop) {
                         return;
                     }
+                    sink = completion->shared->target.sink();
                 }
-                auto& bytes = *completion->delivery->frame;
-                WindowMessage message(MSG_CAPTURED_FRAME,
-                                      QVariant::fromValue(static_cast<void*>(bytes.data())),
-                                      QVariant::fromValue(static_cast<qulonglong>(bytes.size())));
-                QCoreApplication::sendEvent(target, &message);
+                if (sink != nullptr) {
+                    sink->onMediaFrame(
+                        MediaFrame{sequence, MediaSource::Camera, *completion->delivery->frame});
+                }
             },
             Qt::QueuedConnection);
         completion.reset();

@@ -1,6 +1,6 @@
 #pragma once
 // Runs one capture device: picks its format, and on a capture thread pulls each
-// frame and hands it synchronously to the target window as MSG_CAPTURED_FRAME.
+// frame and hands it synchronously, on the target's thread, to the target window.
 
 #include <atomic>
 #include <condition_variable>
@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "media/MediaFrame.h"
 #include "platform/CaptureSource.h"
 
 namespace kova {
@@ -46,7 +47,7 @@ public:
     void SetSource(std::unique_ptr<ICaptureSource> source);
     // The window that gets every frame; none: frames are consumed without effect.
     // Set before Start; the target must outlive the running graph (Stop first).
-    void SetTarget(QObject* target);
+    void SetTarget(MediaFrameTarget target);
     // Tries the requested size, then the fallbacks; leaves the last size tried.
     void SelectFormat(std::int32_t& width, std::int32_t& height);
     // 0 on success, kStartFailed after an error box.
@@ -72,7 +73,7 @@ private:
 
     ErrorBox errorBox_;
     std::unique_ptr<ICaptureSource> source_;
-    QPointer<QObject> target_;
+    MediaFrameTarget target_;
     std::shared_ptr<Shared> shared_;
     std::thread thread_;
     mutable std::mutex formatLock_;

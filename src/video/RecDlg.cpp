@@ -16,8 +16,7 @@
 #include "common/WindowMessages.h"
 #include "formats/WaveFormat.h"
 #include "media/MediaSizes.h"
-#include "media/MediaSocket.h"
-#include "platform/AlsaWaveOut.h"
+#include "platform/WaveOut.h"
 #include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
 #include "ui/HoverButton.h"
@@ -95,14 +94,11 @@ CRecDlg::~CRecDlg() {
 }
 
 void CRecDlg::SetPeer(std::uint32_t fourCC, const CallParameters& parameters,
-                      std::uint64_t audioFrameSize, CMediaSocket* audioChannel,
-                      CMediaSocket* videoChannel) {
+                      std::uint64_t audioFrameSize) {
     fourCC_ = fourCC;
     peer_ = parameters;
     audioFrameSize_ = audioFrameSize;
     audioBufferMs_ = std::max<int>(parameters.audioBufferMs, 10);
-    audioChannel_ = audioChannel;
-    videoChannel_ = videoChannel;
 }
 
 QString CRecDlg::videoLabel() const {
@@ -144,9 +140,15 @@ bool CRecDlg::OpenMedia() {
     } else {
         videoFailed_ = true;
     }
-    // The player for the peer's sound.
-    if (services_.audioCodecs != nullptr && services_.balloons != nullptr) {
-        audioOut_ = std::make_unique<AlsaWaveOut>();
+    // The player for the peer's sound. A player of an earlier start goes before
+    // the device it plays on.
+    player_.reset();
+    audioOut_.reset();
+    if (services_.audioCodecs != nullptr && services_.balloons != nullptr &&
+        services_.makeWaveOut) {
+        audioOut_ = services_.makeWaveOut();
+    }
+    if (audioOut_) {
         player_ =
             std::make_unique<CAudioPlayer>(*audioOut_, *services_.audioCodecs, *services_.balloons);
         const auto format = WaveFormat::decode(peer_.audioFormat);
@@ -212,26 +214,21 @@ void CRecDlg::warnLater(const QString& text) {
         Qt::QueuedConnection);
 }
 
-bool CRecDlg::event(QEvent* e) {
-    const int type = static_cast<int>(e->type());
-    if (type == MSG_VIDEO_DATA || type == MSG_AUDIO_DATA) {
-        const ByteSpan frame = CMediaSocket::deliveredFrame(*static_cast<WindowMessage*>(e));
-        if (type == MSG_VIDEO_DATA) {
-            onVideoFrame(frame);
-        } else {
-            onAudioFrame(frame);
-        }
-        return true;
+void CRecDlg::onMediaFrame(const MediaFrame& frame) {
+    bytes_ += frame.bytes.size();
+    if (frame.source == MediaSource::Video) {
+        onVideoFrame(frame.bytes);
+    } else if (player_ && !audioFailed_) {
+        // The player copies the frame into its play queue before returning.
+        player_->onMediaFrame(frame);
     }
-    if (e->type() == QEvent::Timer) {
-        showRate();
-        return true;
-    }
-    return QDialog::event(e);
+}
+
+void CRecDlg::timerEvent(QTimerEvent*) {
+    showRate();
 }
 
 void CRecDlg::onVideoFrame(ByteSpan frame) {
-    bytes_ += frame.size();
     if (videoFailed_ || !decoder_->Decompress(frame, picture_)) {
         return;  // no acknowledgement: the sender goes on after its time-out
     }
@@ -250,13 +247,6 @@ void CRecDlg::onVideoFrame(ByteSpan frame) {
     }
     if (services_.control != nullptr) {
         services_.control->sendFrameAck();
-    }
-}
-
-void CRecDlg::onAudioFrame(ByteSpan frame) {
-    bytes_ += frame.size();
-    if (player_ && !audioFailed_ && audioChannel_ != nullptr) {
-        player_->PutFrame(frame, audioChannel_->lastReceivedSequence());
     }
 }
 

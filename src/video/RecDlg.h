@@ -1,7 +1,8 @@
 #pragma once
 // The window of a running conference: the peer's picture and sound, what
 // arrives (formats, download rate), zoom and full screen, the peer's microphone
-// and Disconnect. Both media channels deliver their frames to it.
+// and Disconnect. Both media channels deliver their frames to it, on the UI
+// thread.
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -12,26 +13,26 @@
 
 #include "chat/BackImage.h"
 #include "common/ByteIo.h"
+#include "media/MediaFrame.h"
 #include "signalling/ControlDatagram.h"
 
 class QLabel;
 
 namespace kova {
 
-class AlsaWaveOut;
 class CAudioPlayer;
 class CBalansWnd;
 class CControlChannel;
 class CHoverButton;
-class CMediaSocket;
 class CPictureStatic;
 class CShowWnd;
 class CVideoCodec;
 class IAudioCodecs;
 class IBalloonReporter;
 class IVideoCodecProvider;
+class IWaveOut;
 
-class CRecDlg : public QDialog {
+class CRecDlg : public QDialog, public IMediaFrameSink {
     Q_OBJECT
 public:
     enum Command {
@@ -62,19 +63,21 @@ public:
         // The modal warning of a peer format we cannot show, run from the event
         // loop after OpenMedia; the message dialog when empty.
         std::function<void(const QString&)> warn;
+        // The output for the peer's sound, made when the media open; none: no sound.
+        std::function<std::unique_ptr<IWaveOut>()> makeWaveOut;
     };
 
     CRecDlg(const QString& peerName, const Services& services);
     ~CRecDlg() override;
 
-    // Call start: the peer's formats and the channels whose sequence values the
-    // window reads.
+    // Call start: the peer's formats.
     void SetPeer(std::uint32_t fourCC, const CallParameters& parameters,
-                 std::uint64_t audioFrameSize, CMediaSocket* audioChannel,
-                 CMediaSocket* videoChannel);
+                 std::uint64_t audioFrameSize);
     // Opens decoder and player; false when neither works (the window closes).
     // Runs no nested event loop: a warning follows from the event loop.
     bool OpenMedia();
+    // A frame of either channel.
+    void onMediaFrame(const MediaFrame& frame) override;
 
     QString caption() const { return caption_; }
     QString videoLabel() const;
@@ -98,7 +101,7 @@ public:
     }
 
 protected:
-    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -109,7 +112,6 @@ protected:
 private:
     void warnLater(const QString& text);
     void onVideoFrame(ByteSpan frame);
-    void onAudioFrame(ByteSpan frame);
     void layoutWindow();
     void applyZoom(double zoom);
     void enterFullScreen();
@@ -123,11 +125,9 @@ private:
     CallParameters peer_;
     std::uint64_t audioFrameSize_ = 0;
     int audioBufferMs_ = 200;
-    CMediaSocket* audioChannel_ = nullptr;
-    CMediaSocket* videoChannel_ = nullptr;
 
     std::unique_ptr<CVideoCodec> decoder_;
-    std::unique_ptr<AlsaWaveOut> audioOut_;
+    std::unique_ptr<IWaveOut> audioOut_;
     std::unique_ptr<CAudioPlayer> player_;
     std::vector<std::byte> picture_;
     bool videoFailed_ = false;

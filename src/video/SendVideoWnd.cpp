@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QThread>
+#include <utility>
 
-#include "common/WindowMessages.h"
 #include "media/FrameSink.h"
 #include "video/VideoCodec.h"
 
@@ -57,8 +57,12 @@ bool CSendVideoWnd::StartSending(IFrameSink* channel, CVideoCodec* encoder,
     try {
         frameBuffer_.assign(static_cast<std::size_t>(frameSize) + IFrameSink::kHeaderRoom,
                             std::byte{0});
+        blackFrame_.assign(frameSize, std::byte{0});
     } catch (const std::bad_alloc&) {
         frameBuffer_.clear();
+        blackFrame_.clear();
+        // Nothing may be encoded into the missing buffer.
+        sending_ = false;
         errorBox_(kNoMemory);
         return false;
     }
@@ -80,24 +84,20 @@ void CSendVideoWnd::StopSending() {
     frameAck_ = true;
 }
 
-bool CSendVideoWnd::event(QEvent* e) {
-    if (e->type() != static_cast<QEvent::Type>(MSG_CAPTURED_FRAME) || !attached_) {
-        return QObject::event(e);
+void CSendVideoWnd::onMediaFrame(const MediaFrame& frame) {
+    if (attached_) {
+        handleFrame(frame.bytes);
     }
-    auto* message = static_cast<WindowMessage*>(e);
-    handleFrame(static_cast<std::byte*>(message->first.value<void*>()),
-                static_cast<std::size_t>(message->second.toULongLong()));
-    return true;
 }
 
-void CSendVideoWnd::handleFrame(std::byte* image, std::size_t length) {
-    // Frames arrive as synchronous messages on this window's thread only.
+void CSendVideoWnd::handleFrame(ByteSpan image) {
+    // Frames arrive synchronously on this window's thread only.
     Q_ASSERT(QThread::currentThread() == thread());
     const std::uint32_t now = tick_();
     if (now - lastSend_ > kAckTimeoutMs) {
         frameAck_ = true;
     }
-    if (busy_ || !frameAck_ || !image) {
+    if (busy_ || !frameAck_ || image.empty()) {
         return;
     }
     // While sending, the next image waits for the peer; otherwise the preview
@@ -107,21 +107,23 @@ void CSendVideoWnd::handleFrame(std::byte* image, std::size_t length) {
     busy_ = true;
     const std::uint64_t generation = generation_;
     if (preview_) {
-        preview_->Draw(ByteSpan(image, length));
+        preview_->Draw(image);
     }
     if (sending_) {
         // The frame must be the one the call was set up for: anything else
-        // would be read or cleared past its end.
-        const bool fits = length >= frameSize_;
+        // would be read past its end.
+        const bool fits = image.size() >= frameSize_;
+        // Held here: a restart of the call from a nested loop replaces the member.
+        std::vector<std::byte> black;
         if (firstFrame_ && fits) {
             // The peer's first picture is black; the preview above was not.
-            std::fill_n(image, frameSize_, std::byte{0});
+            black = std::exchange(blackFrame_, {});
             firstFrame_ = false;
         }
+        const ByteSpan picture = black.empty() ? image.first(fits ? frameSize_ : 0) : black;
         std::size_t compressed = 0;
         MutableByteSpan out(frameBuffer_.data() + IFrameSink::kHeaderRoom, frameSize_);
-        if (fits && encoder_ && channel_ &&
-            encoder_->Compress(false, ByteSpan(image, frameSize_), out, compressed) &&
+        if (fits && encoder_ && channel_ && encoder_->Compress(false, picture, out, compressed) &&
             generation == generation_) {
             channel_->SendFrame(
                 MutableByteSpan(frameBuffer_.data(), compressed + IFrameSink::kHeaderRoom));

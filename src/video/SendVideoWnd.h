@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include "media/MediaFrame.h"
 #include "video/ShowWnd.h"
 
 namespace kova {
@@ -17,7 +18,7 @@ namespace kova {
 class CVideoCodec;
 class IFrameSink;
 
-class CSendVideoWnd : public QObject {
+class CSendVideoWnd : public QObject, public IMediaFrameSink {
     Q_OBJECT
 public:
     // Without an ack, the next frame goes out this long after the last one.
@@ -53,11 +54,11 @@ public:
     bool IsSending() const { return sending_; }
     bool IsBusy() const { return busy_; }
 
-protected:
-    bool event(QEvent* event) override;
+    // A captured image, on this object's thread; ignored until attached.
+    void onMediaFrame(const MediaFrame& frame) override;
 
 private:
-    void handleFrame(std::byte* image, std::size_t length);
+    void handleFrame(ByteSpan image);
 
     TickSource tick_;
     ErrorBox errorBox_;
@@ -72,6 +73,8 @@ private:
     std::uint32_t lastSend_ = 0;
     std::uint32_t frameSize_ = 0;
     std::vector<std::byte> frameBuffer_;
+    // The call's first image as sent: all black. Freed once sent.
+    std::vector<std::byte> blackFrame_;
     // The buffer of a frame still being handled when a new call started.
     std::vector<std::byte> runningBuffer_;
     // Counts starts and stops: a frame sends only within the one it began in.

@@ -11,36 +11,14 @@
 #include <thread>
 #include <vector>
 
-#include "common/WindowMessages.h"
 #include "platform/UdpSocket.h"
+#include "unit/media/RecordingFrameSink.h"
 
 namespace kova {
 namespace {
 
 using Bytes = std::vector<std::byte>;
-
-// The receiving window's part: keeps each delivered frame with the sequence
-// value its channel shows during the delivery.
-class FrameRecorder : public QObject {
-public:
-    struct Frame {
-        Bytes data;
-        int sequence = -1;
-    };
-    const CMediaSocket* channel = nullptr;
-    std::vector<Frame> frames;
-
-protected:
-    bool event(QEvent* e) override {
-        const int n = static_cast<int>(e->type());
-        if (n != MSG_VIDEO_DATA && n != MSG_AUDIO_DATA) {
-            return QObject::event(e);
-        }
-        const ByteSpan f = CMediaSocket::deliveredFrame(*static_cast<WindowMessage*>(e));
-        frames.push_back({Bytes(f.begin(), f.end()), channel->lastReceivedSequence()});
-        return true;
-    }
-};
+using FrameRecorder = test::RecordingFrameSink;
 
 // A send buffer: 4 reserved bytes and `size` random bytes.
 Bytes frameBuffer(std::size_t size, std::mt19937& rng) {
@@ -56,22 +34,20 @@ Bytes payloadOf(const Bytes& buffer) {
 }
 
 // Other tests of the suite may still hold a port for a moment.
-void openWhenFree(CMediaSocket& channel, QObject* target, const QString& peer, int message,
-                  std::uint64_t n, std::uint16_t port) {
+void openWhenFree(CMediaSocket& channel, FrameRecorder* target, const QString& peer,
+                  MediaSource source, std::uint64_t n, std::uint16_t port) {
     QDeadlineTimer deadline(10000);
     do {
-        channel.Open(target, peer, message, n, port, UdpSocket::kMaxDatagram);
+        channel.Open(target, peer, source, n, port, UdpSocket::kMaxDatagram);
     } while (!channel.isOpen() && !deadline.hasExpired() && (QTest::qWait(50), true));
     ASSERT_TRUE(channel.isOpen()) << "port " << port << " is taken";
 }
 
 struct Peers {
-    explicit Peers(std::uint16_t port, int message, std::uint64_t n = 300 * 1024)
+    explicit Peers(std::uint16_t port, MediaSource source, std::uint64_t n = 300 * 1024)
         : a(QStringLiteral("127.0.0.1")), b(QStringLiteral("127.0.0.2")) {
-        atA.channel = &a;
-        atB.channel = &b;
-        openWhenFree(a, &atA, "127.0.0.2", message, n, port);
-        openWhenFree(b, &atB, "127.0.0.1", message, n, port);
+        openWhenFree(a, &atA, "127.0.0.2", source, n, port);
+        openWhenFree(b, &atB, "127.0.0.1", source, n, port);
     }
     CMediaSocket a;
     CMediaSocket b;
@@ -84,7 +60,7 @@ bool waitFor(const FrameRecorder& r, std::size_t count) {
 }
 
 TEST(MediaSocket, ThousandPacedFramesArriveIntactAndInOrder) {
-    Peers p(CMediaSocket::kVideoPort, MSG_VIDEO_DATA);
+    Peers p(CMediaSocket::kVideoPort, MediaSource::Video);
     ASSERT_FALSE(HasFailure());
     std::mt19937 rng(2937);
     constexpr std::size_t kMax = 300 * 1024;
@@ -100,9 +76,10 @@ TEST(MediaSocket, ThousandPacedFramesArriveIntactAndInOrder) {
         p.a.SendFrame(buffer);
         ASSERT_TRUE(waitFor(p.atB, i + 1)) << "frame " << i << " of " << sizes[i] << " bytes";
         const auto& got = p.atB.frames[i];
-        ASSERT_EQ(got.data.size(), sent.size()) << i;
-        ASSERT_TRUE(got.data == sent) << i;
+        ASSERT_EQ(got.bytes.size(), sent.size()) << i;
+        ASSERT_TRUE(got.bytes == sent) << i;
         ASSERT_EQ(got.sequence, static_cast<int>((i + 1) % 10)) << i;
+        ASSERT_EQ(got.source, MediaSource::Video) << i;
     }
     EXPECT_EQ(p.atB.frames.size(), sizes.size());
     EXPECT_EQ(p.b.lastSourceIpv4(), 0x7F000001u);
@@ -110,7 +87,7 @@ TEST(MediaSocket, ThousandPacedFramesArriveIntactAndInOrder) {
     // The numbering runs on into the next call.
     p.a.Deactivate();
     p.a.Close();
-    openWhenFree(p.a, &p.atA, "127.0.0.2", MSG_VIDEO_DATA, 1000, CMediaSocket::kVideoPort);
+    openWhenFree(p.a, &p.atA, "127.0.0.2", MediaSource::Video, 1000, CMediaSocket::kVideoPort);
     Bytes next = frameBuffer(10, rng);
     p.a.SendFrame(next);
     ASSERT_TRUE(waitFor(p.atB, sizes.size() + 1));
@@ -118,7 +95,7 @@ TEST(MediaSocket, ThousandPacedFramesArriveIntactAndInOrder) {
 }
 
 TEST(MediaSocket, OnlyThePeerIsHeard) {
-    Peers p(CMediaSocket::kVideoPort, MSG_VIDEO_DATA);
+    Peers p(CMediaSocket::kVideoPort, MediaSource::Video);
     ASSERT_FALSE(HasFailure());
     UdpSocket wrongPort;
     UdpSocket otherHost;
@@ -137,11 +114,11 @@ TEST(MediaSocket, OnlyThePeerIsHeard) {
     ASSERT_TRUE(waitFor(p.atB, 1));
     QTest::qWait(50);
     ASSERT_EQ(p.atB.frames.size(), 1u);
-    EXPECT_EQ(p.atB.frames[0].data, (Bytes{std::byte{5}, std::byte{5}}));
+    EXPECT_EQ(p.atB.frames[0].bytes, (Bytes{std::byte{5}, std::byte{5}}));
 }
 
 TEST(MediaSocket, NothingIsDeliveredAfterDeactivateOrToAGoneWindow) {
-    Peers p(CMediaSocket::kVideoPort, MSG_VIDEO_DATA);
+    Peers p(CMediaSocket::kVideoPort, MediaSource::Video);
     ASSERT_FALSE(HasFailure());
     std::mt19937 rng(1);
     p.b.Deactivate();
@@ -151,31 +128,30 @@ TEST(MediaSocket, NothingIsDeliveredAfterDeactivateOrToAGoneWindow) {
     EXPECT_TRUE(p.atB.frames.empty());
 
     // A new call's Open with no usable size closes the channel.
-    EXPECT_FALSE(p.b.Open(&p.atB, "127.0.0.1", MSG_VIDEO_DATA, 4, CMediaSocket::kVideoPort,
+    EXPECT_FALSE(p.b.Open(&p.atB, "127.0.0.1", MediaSource::Video, 4, CMediaSocket::kVideoPort,
                           UdpSocket::kMaxDatagram));
     EXPECT_FALSE(p.b.isOpen());
 
     // The receiving window closed during the call: frames are read and dropped.
     auto* gone = new FrameRecorder;
-    gone->channel = &p.b;
-    openWhenFree(p.b, gone, "127.0.0.1", MSG_VIDEO_DATA, 300 * 1024, CMediaSocket::kVideoPort);
+    openWhenFree(p.b, gone, "127.0.0.1", MediaSource::Video, 300 * 1024, CMediaSocket::kVideoPort);
     delete gone;
     p.a.SendFrame(one);
     QTest::qWait(100);
     EXPECT_TRUE(p.atB.frames.empty());
-    p.b.Open(&p.atB, "127.0.0.1", MSG_VIDEO_DATA, 300 * 1024, CMediaSocket::kVideoPort,
+    p.b.Open(&p.atB, "127.0.0.1", MediaSource::Video, 300 * 1024, CMediaSocket::kVideoPort,
              UdpSocket::kMaxDatagram);
     Bytes two = frameBuffer(70000, rng);
     const Bytes sent = payloadOf(two);
     p.a.SendFrame(two);
     ASSERT_TRUE(waitFor(p.atB, 1));
-    EXPECT_EQ(p.atB.frames[0].data, sent);
+    EXPECT_EQ(p.atB.frames[0].bytes, sent);
 }
 
 // Audio capture sends from its own thread while the UI thread receives on the
 // same channel and the call is opened and closed around it.
 TEST(MediaSocket, SendsFromAnotherThreadWhileTheOwnerReceives) {
-    Peers p(CMediaSocket::kAudioPort, MSG_AUDIO_DATA, 4096);
+    Peers p(CMediaSocket::kAudioPort, MediaSource::Audio, 4096);
     ASSERT_FALSE(HasFailure());
     constexpr int kFrames = 300;
     std::atomic<int> sent{0};
@@ -203,9 +179,10 @@ TEST(MediaSocket, SendsFromAnotherThreadWhileTheOwnerReceives) {
     ASSERT_TRUE(waitFor(p.atA, static_cast<std::size_t>(back)));
     for (int i = 0; i < kFrames; ++i) {
         const auto& f = p.atB.frames[static_cast<std::size_t>(i)];
-        ASSERT_EQ(f.data.size(), 65u);
-        EXPECT_EQ(std::to_integer<int>(f.data[0]) | std::to_integer<int>(f.data[1]) << 8, i);
+        ASSERT_EQ(f.bytes.size(), 65u);
+        EXPECT_EQ(std::to_integer<int>(f.bytes[0]) | std::to_integer<int>(f.bytes[1]) << 8, i);
         EXPECT_EQ(f.sequence, (i + 1) % 10);
+        EXPECT_EQ(f.source, MediaSource::Audio);
     }
 
     // Reopening while the other thread sends: sends are dropped while the
@@ -221,7 +198,7 @@ TEST(MediaSocket, SendsFromAnotherThreadWhileTheOwnerReceives) {
     for (int i = 0; i < 20; ++i) {
         p.a.Deactivate();
         p.a.Close();
-        p.a.Open(&p.atA, "127.0.0.2", MSG_AUDIO_DATA, 8192, CMediaSocket::kAudioPort,
+        p.a.Open(&p.atA, "127.0.0.2", MediaSource::Audio, 8192, CMediaSocket::kAudioPort,
                  UdpSocket::kMaxDatagram);
         QTest::qWait(2);
     }

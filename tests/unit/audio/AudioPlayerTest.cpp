@@ -148,7 +148,7 @@ TEST(AudioPlayer, FrameIsDroppedWhenNoHeaderIsFinished) {
     rig.player.CloseDevice();
 }
 
-TEST(AudioPlayer, PutFrameReachesTheDeviceThroughThePlayoutThread) {
+TEST(AudioPlayer, ChannelFramesReachTheDeviceThroughThePlayoutThread) {
     FakeWaveOut out;
     AudioCodecLibav codecs;
     FakeBalloons balloons;
@@ -158,7 +158,7 @@ TEST(AudioPlayer, PutFrameReachesTheDeviceThroughThePlayoutThread) {
     ASSERT_EQ(player.OpenDevice(), 0);
     for (int s = 1; s <= 3; ++s) {
         auto f = sinePcm(440, 80, 8000, 8000, 80 * s);
-        player.PutFrame(f, s);
+        player.onMediaFrame(MediaFrame{static_cast<std::uint8_t>(s), MediaSource::Audio, f});
     }
     // Give the playout thread its time; no timing is asserted.
     for (int i = 0; i < 500 && out.count() < 3; ++i) {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/WindowMessages.h"
 #include "media/MediaSizes.h"
+#include "unit/media/RecordingFrameSink.h"
 
 namespace kova {
 namespace {
@@ -28,21 +28,21 @@ TEST(MediaSocket, AbsurdOrEmptyFrameSizesLeaveTheChannelClosed) {
     ASSERT_GT(videoFrameSize(wraps), kMaxVideoFrameSize);
 
     CMediaSocket channel(QStringLiteral("127.0.0.1"));
-    QObject target;
+    test::RecordingFrameSink target;
     struct Case {
-        int message;
+        MediaSource source;
         std::uint64_t size;
         bool opens;
     };
     // Port 0: the accepted cases bind a free port, never the program's.
-    for (const Case c :
-         {Case{MSG_VIDEO_DATA, videoFrameSize(huge), false},
-          Case{MSG_VIDEO_DATA, videoFrameSize(wraps), false},
-          Case{MSG_VIDEO_DATA, kMaxVideoFrameSize + 1, false},
-          Case{MSG_VIDEO_DATA, kMaxVideoFrameSize, true},
-          Case{MSG_AUDIO_DATA, kMaxAudioFrameSize + 1, false}, Case{MSG_AUDIO_DATA, 5, true},
-          Case{MSG_AUDIO_DATA, 4, false}, Case{MSG_VIDEO_DATA, 0, false}}) {
-        EXPECT_EQ(channel.Open(&target, "127.0.0.2", c.message, c.size, 0, 65507), c.opens)
+    for (const Case c : {Case{MediaSource::Video, videoFrameSize(huge), false},
+                         Case{MediaSource::Video, videoFrameSize(wraps), false},
+                         Case{MediaSource::Video, kMaxVideoFrameSize + 1, false},
+                         Case{MediaSource::Video, kMaxVideoFrameSize, true},
+                         Case{MediaSource::Audio, kMaxAudioFrameSize + 1, false},
+                         Case{MediaSource::Audio, 5, true}, Case{MediaSource::Audio, 4, false},
+                         Case{MediaSource::Video, 0, false}}) {
+        EXPECT_EQ(channel.Open(&target, "127.0.0.2", c.source, c.size, 0, 65507), c.opens)
             << c.size;
         EXPECT_EQ(channel.isActive(), c.opens) << c.size;
         EXPECT_EQ(channel.isOpen(), c.opens) << c.size;  // an open one was closed first
@@ -53,7 +53,7 @@ TEST(MediaSocket, AbsurdOrEmptyFrameSizesLeaveTheChannelClosed) {
 TEST(MediaSocket, DatagramLimitIsWhatTheSocketLayerCanSend) {
     CMediaSocket channel(QStringLiteral("127.0.0.1"));
     EXPECT_EQ(channel.maxDatagram(), 512u);
-    channel.Open(nullptr, "127.0.0.2", MSG_AUDIO_DATA, 4, 0, 65535);
+    channel.Open(nullptr, "127.0.0.2", MediaSource::Audio, 4, 0, 65535);
     EXPECT_EQ(channel.maxDatagram(), 65507u);
 }
 

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
-#include "common/WindowMessages.h"
+#include "media/MediaFrame.h"
 #include "video/DeviceList.h"
 #include "video/TestPatternSource.h"
 
@@ -173,31 +173,28 @@ TEST(DeviceListTest, CamerasThenTestPatternAtMostEleven) {
     EXPECT_EQ(list.Name(list.Count() - 1), "Test Pattern");
 }
 
-// Counts MSG_CAPTURED_FRAME deliveries and can stop the graph from inside one.
-class FrameCounter : public QObject {
+// Counts deliveries and can stop the graph from inside one.
+class FrameCounter : public QObject, public IMediaFrameSink {
 public:
     int frames = 0;
     std::size_t lastLength = 0;
     std::uint32_t lastCounter = 0;
+    int lastSequence = -1;
+    bool allFromCamera = true;
     CCaptureGraph* stopInside = nullptr;
     BitmapInfoHeader format;
 
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() != static_cast<QEvent::Type>(MSG_CAPTURED_FRAME)) {
-            return QObject::event(e);
-        }
-        auto* m = static_cast<WindowMessage*>(e);
+    void onMediaFrame(const MediaFrame& frame) override {
         ++frames;
-        lastLength = m->second.toULongLong();
-        const auto* image = static_cast<const std::byte*>(m->first.value<void*>());
-        lastCounter = CTestPatternSource::readCounter(format, ByteSpan(image, lastLength));
+        lastLength = frame.bytes.size();
+        lastSequence = frame.sequence;
+        allFromCamera = allFromCamera && frame.source == MediaSource::Camera;
+        lastCounter = CTestPatternSource::readCounter(format, frame.bytes);
         if (stopInside) {
             stopInside->Stop();
             // The frame stays readable after the stop returned.
-            lastCounter = CTestPatternSource::readCounter(format, ByteSpan(image, lastLength));
+            lastCounter = CTestPatternSource::readCounter(format, frame.bytes);
         }
-        return true;
     }
 };
 
@@ -214,6 +211,8 @@ TEST(CaptureGraphTest, DeliversFramesInOrderAndStopsWithoutHanging) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return target.frames >= 5; }));
     EXPECT_EQ(target.lastLength, 76032u);
     EXPECT_EQ(target.lastCounter, static_cast<std::uint32_t>(target.frames - 1));
+    EXPECT_EQ(target.lastSequence, (target.frames - 1) % 256);
+    EXPECT_TRUE(target.allFromCamera);
 
     // The capture thread now waits for a delivery this thread has not run:
     // stopping must not wait for it, and the stale delivery is dropped.

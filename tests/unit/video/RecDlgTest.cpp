@@ -4,10 +4,13 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QTest>
 
 #include "audio/BalansWnd.h"
 #include "common/BalloonReporter.h"
 #include "platform/VideoCodecFfmpeg.h"
+#include "unit/audio/AudioFakes.h"
+#include "unit/video/FakeVideoCodec.h"
 
 namespace kova {
 namespace {
@@ -33,7 +36,7 @@ TEST(RecDlg, PeerValuesAndLabels) {
     CRecDlg dlg("Ann", {});
     CallParameters peer;
     peer.audioBufferMs = 5;
-    dlg.SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0, nullptr, nullptr);
+    dlg.SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0);
     EXPECT_EQ(dlg.audioBufferMs(), 10) << "a buffer below 10 ms counts as 10";
     EXPECT_EQ(dlg.videoLabel(), "Video: MJPG");
     dlg.OpenMedia();
@@ -83,17 +86,63 @@ TEST(RecDlg, AHugePeerPictureIsUnsupportedAndSoundGoesOn) {
     peer.video.planes = 1;
     peer.video.bitCount = 32;
     peer.video.compression = fourCC('M', 'J', 'P', 'G');
-    dlg.SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0, nullptr, nullptr);
+    dlg.SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0);
     dlg.OpenMedia();
     // Not from inside the start (its loop could end the window), and not for a
     // window gone by then.
     EXPECT_TRUE(warnings.isEmpty());
     auto* gone = new CRecDlg("Bob", services);
-    gone->SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0, nullptr, nullptr);
+    gone->SetPeer(fourCC('M', 'J', 'P', 'G'), peer, 0);
     gone->OpenMedia();
     delete gone;
     QCoreApplication::processEvents();
     EXPECT_EQ(warnings, QStringList{"Video Decompressor: MJPG is not supported!"});
+}
+
+TEST(RecDlg, FramesOfBothChannelsReachThePictureAndTheInjectedOutput) {
+    test::FakeCodecProvider videoCodecs;
+    AudioCodecLibav audioCodecs;
+    test::FakeBalloons balloons;
+    test::FakeWaveOut* out = nullptr;
+    CRecDlg::Services services;
+    services.videoCodecs = &videoCodecs;
+    services.audioCodecs = &audioCodecs;
+    services.balloons = &balloons;
+    services.makeWaveOut = [&out] {
+        auto device = std::make_unique<test::FakeWaveOut>();
+        out = device.get();
+        return device;
+    };
+    CRecDlg dlg("Ann", services);
+    CallParameters peer;
+    peer.video = rgbFormat(160, 120);
+    peer.audioFormat = WaveFormat::pcm(8000, 16, 1).toArea();
+    peer.audioBufferMs = 10;
+    dlg.SetPeer(fourCC('F', 'A', 'K', 'E'), peer, 160);
+    ASSERT_TRUE(dlg.OpenMedia());
+    ASSERT_NE(out, nullptr);
+    EXPECT_TRUE(out->opened);
+    EXPECT_EQ(out->openedFormat, WaveFormat::pcm(8000, 16, 1));
+
+    // Each frame is played in the order of its sequence value, not of arrival.
+    for (const auto& [sequence, tag] : {std::pair{7, 1}, {9, 3}, {8, 2}}) {
+        const std::vector<std::byte> pcm(160, std::byte(tag));
+        dlg.onMediaFrame(MediaFrame{std::uint8_t(sequence), MediaSource::Audio, pcm});
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out->count() >= 3; }, 5000));
+    {
+        std::lock_guard lock(out->mutex);
+        std::vector<int> tags;
+        for (const auto& pcm : out->written) {
+            tags.push_back(pcm.empty() ? -1 : std::to_integer<int>(pcm[0]));
+        }
+        EXPECT_EQ(tags, (std::vector<int>{1, 2, 3}));
+    }
+    const std::vector<std::byte> picture(10, std::byte{1});
+    dlg.onMediaFrame(MediaFrame{3, MediaSource::Video, picture});
+    EXPECT_EQ(videoCodecs.log.decompressBegins, 1);
+    dlg.showRate();
+    EXPECT_EQ(dlg.rateText(), CRecDlg::rateFor(3 * 160 + 10));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 
-#include "common/WindowMessages.h"
 #include "media/FrameSink.h"
+#include "media/MediaFrame.h"
 #include "unit/video/FakeVideoCodec.h"
 #include "video/VideoCodec.h"
 
@@ -49,8 +49,7 @@ struct Sender {
     bool capture() {
         std::fill(image.begin(), image.end(), std::byte{0x80});
         const QImage before = preview.Picture();
-        sendMessage(&wnd, MSG_CAPTURED_FRAME, QVariant::fromValue(static_cast<void*>(image.data())),
-                    QVariant::fromValue(static_cast<qulonglong>(image.size())));
+        wnd.onMediaFrame(MediaFrame{0, MediaSource::Camera, image});
         return preview.Picture().constBits() != before.constBits();
     }
 };
@@ -77,8 +76,7 @@ TEST(SendVideoWndTest, UnattachedWindowIgnoresFrames) {
     CSendVideoWnd wnd;
     wnd.SetPreview(&preview);
     std::vector<std::byte> image(dibFrameSizeOf(kFormat));
-    sendMessage(&wnd, MSG_CAPTURED_FRAME, QVariant::fromValue(static_cast<void*>(image.data())),
-                QVariant::fromValue(static_cast<qulonglong>(image.size())));
+    wnd.onMediaFrame(MediaFrame{0, MediaSource::Camera, image});
     EXPECT_TRUE(preview.Picture().isNull());
 }
 
@@ -90,8 +88,6 @@ TEST(SendVideoWndTest, FirstFrameIsBlackThenPacedByAcks) {
     // First image: previewed as captured, sent black.
     EXPECT_TRUE(s.capture());
     EXPECT_EQ(qGray(s.preview.Picture().pixel(0, 0)), 0x80);
-    EXPECT_TRUE(
-        std::all_of(s.image.begin(), s.image.end(), [](std::byte b) { return b == std::byte{0}; }));
     ASSERT_EQ(s.sink.frames.size(), 1u);
     EXPECT_EQ(s.sink.frames[0].size(), 10u + IFrameSink::kHeaderRoom);
     EXPECT_EQ(s.sink.frames[0][4], std::byte{0x5A});
@@ -107,8 +103,14 @@ TEST(SendVideoWndTest, FirstFrameIsBlackThenPacedByAcks) {
     s.wnd.OnFrameAck();
     s.now += 1;
     EXPECT_TRUE(s.capture());
-    EXPECT_EQ(s.image[0], std::byte{0x80});
     EXPECT_EQ(s.sink.frames.size(), 2u);
+    EXPECT_EQ(s.codecs.log.blackImages, (std::vector<bool>{true, false}));
+
+    // The next call starts black again.
+    ASSERT_TRUE(s.wnd.StartSending(&s.sink, &s.encoder, size));
+    s.now += 1;
+    EXPECT_TRUE(s.capture());
+    EXPECT_EQ(s.codecs.log.blackImages, (std::vector<bool>{true, false, true}));
 }
 
 TEST(SendVideoWndTest, WithoutAcksOneFrameAboutEveryTwoSeconds) {
@@ -164,7 +166,7 @@ TEST(SendVideoWndTest, ImagesThatDoNotMatchTheCallAreNotReadPastTheirEnd) {
     const std::uint32_t size = dibFrameSizeOf(rgbFormat(320, 240));
     ASSERT_TRUE(s.wnd.StartSending(&s.sink, &s.encoder, size));
     EXPECT_TRUE(s.capture());
-    EXPECT_EQ(s.image[0], std::byte{0x80});  // not cleared past nor within
+    EXPECT_TRUE(s.codecs.log.keyFrames.empty());
     EXPECT_TRUE(s.sink.frames.empty());
 }
 
@@ -176,8 +178,7 @@ TEST(SendVideoWndTest, AFrameThatDoesNotFitIsSkipped) {
     small.Attach(nullptr);
     ASSERT_TRUE(small.StartSending(&s.sink, &s.encoder, 8));
     std::vector<std::byte> image(8);
-    sendMessage(&small, MSG_CAPTURED_FRAME, QVariant::fromValue(static_cast<void*>(image.data())),
-                QVariant::fromValue(static_cast<qulonglong>(image.size())));
+    small.onMediaFrame(MediaFrame{0, MediaSource::Camera, image});
     EXPECT_TRUE(s.sink.frames.empty());
 }
 
