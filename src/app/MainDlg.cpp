@@ -38,6 +38,7 @@
 #include "ui/Pictures.h"
 #include "ui/StartSplash.h"
 #include "ui/TrayIcon.h"
+#include "ui/WaitPopup.h"
 #include "video/LocalVideo.h"
 #include "video/ShowWnd.h"
 
@@ -231,8 +232,10 @@ bool CMainDlg::initialise() {
     }
     rebuildCallParameters();
     ICallControls& controls = *this;
-    conference_ = std::make_unique<CConferenceController>(*control_, *list_, *contacts_, *media_,
-                                                          controls, *this, this);
+    // A child of the window, which hears their time-outs.
+    auto* waits = new CWaitPopups(this);
+    conference_ = std::make_unique<CConferenceController>(*control_, *contacts_, *waits, *media_,
+                                                          controls, *this);
     presence_ = std::make_unique<PresencePoll>(
         [this](int i) { return list_->PollStep(i); },
         [this](const QString& address) { control_->queryPresence(address); });

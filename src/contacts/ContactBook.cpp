@@ -91,4 +91,12 @@ bool ContactBook::lookUpOrAdd(const QString& name, const QString& mail, const QS
     return true;
 }
 
+std::optional<CallContact> ContactBook::selectedContact() const {
+    const auto current = list_.Current();
+    if (!current) {
+        return std::nullopt;
+    }
+    return CallContact{current->name, current->addr, current->sendAddr};
+}
+
 }  // namespace kova

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "contacts/ContactDlg.h"
+#include "signalling/CallContacts.h"
 
 class QWidget;
 
@@ -14,7 +15,7 @@ namespace kova {
 class CContactStore;
 class CListContact;
 
-class ContactBook {
+class ContactBook : public ICallContacts {
 public:
     static inline const QString kLimitText =
         QStringLiteral("Support no more then 30 contacts in list!");
@@ -32,6 +33,12 @@ public:
     // A peer that called or chatted; never for the loopback address. True when
     // it was added to the list and the file.
     bool lookUpOrAdd(const QString& name, const QString& mail, const QString& addr);
+
+    // The list's selection, and lookUpOrAdd for a conference's peer.
+    std::optional<CallContact> selectedContact() const override;
+    void conferencePeer(const QString& name, const QString& mail, const QString& addr) override {
+        lookUpOrAdd(name, mail, addr);
+    }
 
     // The open Contact Data dialog, for the quit sequence.
     CContactDlg* openDialog() const { return dialog_; }

@@ -1,12 +1,11 @@
 #include "signalling/ConferenceController.h"
 
 #include "common/BalloonReporter.h"
-#include "contacts/ContactBook.h"
-#include "contacts/ListContact.h"
 #include "media/MediaSizes.h"
+#include "signalling/CallContacts.h"
 #include "signalling/ConferenceMedia.h"
 #include "signalling/ControlChannel.h"
-#include "ui/WaitPopup.h"
+#include "signalling/WaitIndicator.h"
 
 #include <QLoggingCategory>
 
@@ -16,17 +15,15 @@ namespace {
 Q_LOGGING_CATEGORY(lcCalls, "kova.calls", QtWarningMsg)
 }
 
-CConferenceController::CConferenceController(CControlChannel& control, CListContact& list,
-                                             ContactBook& contacts, IConferenceMedia& media,
-                                             ICallControls& controls, IBalloonReporter& balloons,
-                                             QObject* popupOwner)
+CConferenceController::CConferenceController(CControlChannel& control, ICallContacts& contacts,
+                                             IWaitIndicators& waits, IConferenceMedia& media,
+                                             ICallControls& controls, IBalloonReporter& balloons)
     : control_(control),
-      list_(list),
       contacts_(contacts),
+      waits_(waits),
       media_(media),
       controls_(controls),
-      balloons_(balloons),
-      popupOwner_(popupOwner) {}
+      balloons_(balloons) {}
 
 CConferenceController::~CConferenceController() = default;
 
@@ -34,11 +31,11 @@ CConferenceController::State CConferenceController::state() const {
     if (running_) {
         return State::Running;
     }
-    return popup_ ? State::Waiting : State::Idle;
+    return wait_ ? State::Waiting : State::Idle;
 }
 
 void CConferenceController::startCall() {
-    const auto contact = list_.Current();
+    const auto contact = contacts_.selectedContact();
     if (!contact) {
         return;
     }
@@ -48,10 +45,8 @@ void CConferenceController::startCall() {
     }
     qCInfo(lcCalls) << "calling" << contact->addr;
     controls_.showWaiting();
-    removeWaitPopup();
-    popup_ = std::make_unique<CWaitPopup>();
-    popup_->SetProgress(CWaitPopup::kBarPicture, waitMs_, popupOwner_);
-    popup_->Create();
+    removeWait();
+    wait_ = waits_.showWait(waitMs_);
 }
 
 void CConferenceController::onCallTimeout() {
@@ -70,13 +65,13 @@ void CConferenceController::resetAfterFailedCall(bool timedOut) {
             balloons_.ShowBalloon(kTimeoutText);
         }
     }
-    removeWaitPopup();
+    removeWait();
 }
 
-void CConferenceController::removeWaitPopup() {
-    if (popup_) {
-        popup_->Close();
-        popup_.reset();
+void CConferenceController::removeWait() {
+    if (wait_) {
+        wait_->dismiss();
+        wait_.reset();
     }
 }
 
@@ -91,7 +86,7 @@ void CConferenceController::startConference() {
     if (running_ || media_.receivingWindowOpen()) {
         return;
     }
-    removeWaitPopup();
+    removeWait();
 
     IConferenceMedia::PeerMedia peer;
     peer.name = control_.peerName();
@@ -154,11 +149,7 @@ void CConferenceController::startConference() {
 
     controls_.showRunning();
     balloons_.ShowBalloon(QStringLiteral("Connected:\n") + peer.name + u'\n' + peer.address);
-    if (peer.address != ContactBook::kLoopback) {
-        // The e-mail the peer sent with its call or its acceptance.
-        const QString mail = control_.peerEmail();
-        contacts_.lookUpOrAdd(peer.name, mail, peer.address);
-    }
+    contacts_.conferencePeer(peer.name, control_.peerEmail(), peer.address);
 }
 
 void CConferenceController::hangUp() {
@@ -169,10 +160,7 @@ void CConferenceController::hangUp() {
     }
     running_ = false;
     qCInfo(lcCalls) << "conference with" << control_.peerAddress() << "ending";
-    CWaitPopup teardown;
-    teardown.SetProgress(CWaitPopup::kBarPicture, kTeardownMs, nullptr);
-    teardown.ClearProgress();
-    teardown.Create();
+    const std::unique_ptr<IWaitIndicator> teardown = waits_.showTeardown(kTeardownMs);
 
     media_.stopSending();
     control_.hangUp();
@@ -180,7 +168,7 @@ void CConferenceController::hangUp() {
     controls_.showEnded();
     media_.endCompressor();
     control_.setFrameAck(true);
-    teardown.Close();
+    teardown->dismiss();
 }
 
 void CConferenceController::onPeerHangUp() {

@@ -11,11 +11,11 @@
 namespace kova {
 
 class CControlChannel;
-class ContactBook;
-class CListContact;
-class CWaitPopup;
 class IBalloonReporter;
+class ICallContacts;
 class IConferenceMedia;
+class IWaitIndicator;
+class IWaitIndicators;
 
 class ICallControls {
 public:
@@ -43,17 +43,17 @@ public:
     static constexpr int kWaitMs = 30000;
     static constexpr int kTeardownMs = 5000;
 
-    // popupOwner receives the wait popup's MSG_CALL_TIMEOUT (the main window,
-    // which hands it back to onCallTimeout).
-    CConferenceController(CControlChannel& control, CListContact& list, ContactBook& contacts,
+    // The main window hears a wait's MSG_CALL_TIMEOUT and hands it back to
+    // onCallTimeout.
+    CConferenceController(CControlChannel& control, ICallContacts& contacts, IWaitIndicators& waits,
                           IConferenceMedia& media, ICallControls& controls,
-                          IBalloonReporter& balloons, QObject* popupOwner);
+                          IBalloonReporter& balloons);
     ~CConferenceController() override;
 
     enum class State { Idle, Waiting, Running };
     State state() const;
     bool running() const { return running_; }
-    bool waiting() const { return popup_ != nullptr; }
+    bool waiting() const { return wait_ != nullptr; }
 
     // Connect / "Start Video Conference": calls the selected contact.
     void startCall();
@@ -70,20 +70,18 @@ public:
 
     // The outgoing call's wait; tests shorten it.
     void setWaitMs(int ms) { waitMs_ = ms; }
-    CWaitPopup* waitPopup() const { return popup_.get(); }
 
 private:
     void resetAfterFailedCall(bool timedOut);
-    void removeWaitPopup();
+    void removeWait();
 
     CControlChannel& control_;
-    CListContact& list_;
-    ContactBook& contacts_;
+    ICallContacts& contacts_;
+    IWaitIndicators& waits_;
     IConferenceMedia& media_;
     ICallControls& controls_;
     IBalloonReporter& balloons_;
-    QObject* popupOwner_;
-    std::unique_ptr<CWaitPopup> popup_;
+    std::unique_ptr<IWaitIndicator> wait_;
     bool running_ = false;
     // A start is between its first and last step (each may run a nested loop).
     bool starting_ = false;

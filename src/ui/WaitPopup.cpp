@@ -126,4 +126,19 @@ void CWaitPopup::Paint(QPainter& painter) {
     }
 }
 
+std::unique_ptr<IWaitIndicator> CWaitPopups::showWait(int durationMs) {
+    auto popup = std::make_unique<CWaitPopup>();
+    popup->SetProgress(CWaitPopup::kBarPicture, durationMs, parent());
+    popup->Create();
+    return popup;
+}
+
+std::unique_ptr<IWaitIndicator> CWaitPopups::showTeardown(int durationMs) {
+    auto popup = std::make_unique<CWaitPopup>();
+    popup->SetProgress(CWaitPopup::kBarPicture, durationMs, nullptr);
+    popup->ClearProgress();
+    popup->Create();
+    return popup;
+}
+
 }  // namespace kova

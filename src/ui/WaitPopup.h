@@ -7,13 +7,14 @@
 #include <QPointer>
 #include <atomic>
 
+#include "signalling/WaitIndicator.h"
 #include "ui/SplashWnd.h"
 
 class QThread;
 
 namespace kova {
 
-class CWaitPopup : public CSplashWnd {
+class CWaitPopup : public CSplashWnd, public IWaitIndicator {
     Q_OBJECT
 public:
     static constexpr int kPicture = 167;
@@ -34,6 +35,7 @@ public:
     // Places the popup beside the taskbar, shows it and starts the wait.
     void Create();
     void Close() override;
+    void dismiss() override { Close(); }
 
     int progress() const { return progress_.load(); }
     bool stopped() const { return stop_.load(); }
@@ -60,6 +62,15 @@ private:
     bool showProgress_ = true;
     QThread* thread_ = nullptr;
     QPointer<QObject> owner_;
+};
+
+// The conference controller's waits as popups; owner hears MSG_CALL_TIMEOUT
+// and owns this.
+class CWaitPopups : public QObject, public IWaitIndicators {
+public:
+    explicit CWaitPopups(QObject* owner) : QObject(owner) {}
+    std::unique_ptr<IWaitIndicator> showWait(int durationMs) override;
+    std::unique_ptr<IWaitIndicator> showTeardown(int durationMs) override;
 };
 
 }  // namespace kova

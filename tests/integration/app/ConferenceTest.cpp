@@ -18,7 +18,6 @@
 #include "support/TempDir.h"
 #include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
-#include "ui/WaitPopup.h"
 #include "video/TestPatternSource.h"
 
 namespace kova {
@@ -93,7 +92,7 @@ TEST_F(ConferenceTest, CallAcceptedRunsOnBothSidesAndThePeersHangUpEndsIt) {
     EXPECT_EQ(a.contactCount(), 1) << "a known peer is not added again";
     EXPECT_TRUE(a.dlg->controlChannel().inCall());
     EXPECT_FALSE(a.dlg->presencePoll().timerActive());
-    EXPECT_EQ(a.dlg->conference().waitPopup(), nullptr);
+    EXPECT_FALSE(a.dlg->conference().waiting());
 
     // A second start while running changes nothing.
     const auto before = a.balloons().size();

@@ -1,5 +1,5 @@
-// The conference controller against a control channel fed directly and media
-// that record what they were asked to do.
+// The conference controller against a control channel fed directly, and
+// contacts, waits and media that record what they were asked to do.
 #include "signalling/ConferenceController.h"
 #include "support/ControlDatagrams.h"
 
@@ -10,12 +10,10 @@
 
 #include "common/BalloonReporter.h"
 #include "common/WindowMessages.h"
-#include "config/ContactStore.h"
-#include "contacts/ContactBook.h"
-#include "contacts/ListContact.h"
+#include "signalling/CallContacts.h"
 #include "signalling/ConferenceMedia.h"
 #include "signalling/ControlChannel.h"
-#include "support/TempDir.h"
+#include "signalling/WaitIndicator.h"
 
 namespace kova {
 namespace {
@@ -38,13 +36,40 @@ struct FakeMedia : IConferenceMedia {
     std::function<void()> whileShowing = [] {};
 };
 
-struct Quiet : ICallControls, IBalloonReporter {
-    void showWaiting() override {}
-    void showIdle() override {}
-    void showRunning() override {}
-    void showEnded() override {}
-    void showError(const QString&) override {}
-    void ShowBalloon(const QString&) override {}
+// The main window's side: controls, balloons and the contact list.
+struct Window : ICallControls, IBalloonReporter, ICallContacts {
+    void showWaiting() override { controls << "waiting"; }
+    void showIdle() override { controls << "idle"; }
+    void showRunning() override { controls << "running"; }
+    void showEnded() override { controls << "ended"; }
+    void showError(const QString& text) override { controls << text; }
+    void ShowBalloon(const QString& text) override { balloons << text; }
+    std::optional<CallContact> selectedContact() const override { return selected; }
+    void conferencePeer(const QString& name, const QString& mail, const QString& addr) override {
+        peers << name + u' ' + mail + u' ' + addr;
+    }
+    QStringList controls, balloons, peers;
+    std::optional<CallContact> selected;
+};
+
+// Each wait records its length; `open` counts those not yet destroyed.
+struct FakeWaits : IWaitIndicators {
+    struct Wait : IWaitIndicator {
+        explicit Wait(int& open) : open(open) { ++open; }
+        ~Wait() override { --open; }
+        void dismiss() override {}
+        int& open;
+    };
+    std::unique_ptr<IWaitIndicator> showWait(int ms) override {
+        waits << ms;
+        return std::make_unique<Wait>(open);
+    }
+    std::unique_ptr<IWaitIndicator> showTeardown(int ms) override {
+        teardowns << ms;
+        return std::make_unique<Wait>(open);
+    }
+    QList<int> waits, teardowns;
+    int open = 0;
 };
 
 // Stands in for the main window: hands the channel's messages to the controller.
@@ -61,25 +86,84 @@ struct Router : QObject {
     }
 };
 
-TEST(ConferenceControllerUnit, AStartNeverGoesOnForACallThatEndedInsideIt) {
-    test::TempDir dir;
-    CControlChannel channel(nullptr, nullptr);
-    CListContact list;
-    CContactStore store(dir.path("clset.cfg"));
-    ContactBook book(list, store, nullptr);
-    FakeMedia media;
-    Quiet quiet;
-    Router router;
-    CConferenceController conference(channel, list, book, media, quiet, quiet, nullptr);
-    router.conference = &conference;
-    channel.setOwner(&router, "Me", "me@example.org");
-    channel.setShowMessage(
-        [](const QString&, const QString&, int type) { return type == 3 ? 1 : 2; });
-    const auto feed = [&](const std::vector<std::byte>& d, std::uint32_t from) {
+using State = CConferenceController::State;
+
+class ConferenceControllerUnit : public ::testing::Test {
+protected:
+    static constexpr std::uint32_t kBob = 0x7F000902;  // 127.0.9.2
+
+    void SetUp() override {
+        router.conference = &conference;
+        channel.setOwner(&router, "Me", "me@example.org");
+        channel.setShowMessage(
+            [](const QString&, const QString&, int type) { return type == 3 ? 1 : 2; });
+        window.selected = CallContact{"Bob", "127.0.9.2", "127.0.9.2"};
+    }
+    void feed(const std::vector<std::byte>& d, std::uint32_t from) {
         channel.processDatagram(d, from, CControlChannel::kPort);
         QCoreApplication::sendPostedEvents(&router);
-    };
+    }
+    // Outgoing calls need a socket to send from; nobody listens at Bob's.
+    void callBob() {
+        if (!channel.isOpen()) {
+            ASSERT_EQ(channel.create(QStringLiteral("127.0.9.1")), 0);
+        }
+        conference.startCall();
+        ASSERT_EQ(conference.state(), State::Waiting);
+    }
 
+    CControlChannel channel{nullptr, nullptr};
+    Window window;
+    FakeWaits waits;
+    FakeMedia media;
+    Router router;
+    CConferenceController conference{channel, window, waits, media, window, window};
+};
+
+TEST_F(ConferenceControllerUnit, AcceptedCallRunsAndThePeersHangUpEndsIt) {
+    callBob();
+    EXPECT_EQ(waits.waits, QList<int>{CConferenceController::kWaitMs});
+    EXPECT_EQ(waits.open, 1);
+    EXPECT_EQ(window.controls, QStringList{"waiting"});
+
+    feed(test::callDatagram(CTL_ACCEPT), kBob);
+    EXPECT_EQ(conference.state(), State::Running);
+    EXPECT_EQ(waits.open, 0) << "the wait ends with the start";
+    EXPECT_EQ(media.senders, 1);
+    EXPECT_EQ(window.balloons, QStringList{"Connected:\nBob\n127.0.9.2"});
+    EXPECT_EQ(window.peers, QStringList{"Bob bob@example.org 127.0.9.2"});
+
+    feed(test::shortCommand(CTL_HANGUP), kBob);
+    EXPECT_EQ(conference.state(), State::Idle);
+    EXPECT_FALSE(media.open);
+    EXPECT_EQ(waits.teardowns, QList<int>{CConferenceController::kTeardownMs});
+    EXPECT_EQ(waits.open, 0);
+    EXPECT_EQ(window.controls, (QStringList{"waiting", "running", "ended"}));
+    EXPECT_EQ(window.balloons.back(), "Disconnect from Bob");
+}
+
+TEST_F(ConferenceControllerUnit, AnAcceptAfterTheTimeOutOrDisconnectStartsNothing) {
+    for (const bool timedOut : {true, false}) {
+        SCOPED_TRACE(timedOut ? "time-out" : "Disconnect");
+        window.controls.clear();
+        window.balloons.clear();
+        callBob();
+        timedOut ? conference.onCallTimeout() : conference.onCallDeclined();
+        EXPECT_EQ(conference.state(), State::Idle);
+        EXPECT_EQ(waits.open, 0);
+        EXPECT_EQ(window.controls, (QStringList{"waiting", "idle"}));
+        EXPECT_EQ(window.balloons,
+                  timedOut ? QStringList{CConferenceController::kTimeoutText} : QStringList{});
+
+        feed(test::callDatagram(CTL_ACCEPT), kBob);
+        EXPECT_EQ(conference.state(), State::Idle);
+        EXPECT_FALSE(channel.inCall());
+        EXPECT_EQ(media.senders, 0);
+        EXPECT_TRUE(window.peers.isEmpty());
+    }
+}
+
+TEST_F(ConferenceControllerUnit, AStartNeverGoesOnForACallThatEndedInsideIt) {
     // While the receiving window's box is open the caller hangs up and a
     // second caller (127.0.0.3) is accepted.
     media.whileShowing = [&] {
@@ -89,12 +173,12 @@ TEST(ConferenceControllerUnit, AStartNeverGoesOnForACallThatEndedInsideIt) {
     feed(test::callDatagram(CTL_CALL), 0x7F000002);
     EXPECT_EQ(media.senders, 0);
     EXPECT_FALSE(media.open);
-    EXPECT_EQ(conference.state(), CConferenceController::State::Idle);
+    EXPECT_EQ(conference.state(), State::Idle);
     EXPECT_FALSE(channel.inCall()) << "the second call was ended, not left half started";
 
     // The next call starts as usual.
     feed(test::callDatagram(CTL_CALL), 0x7F000002);
-    EXPECT_EQ(conference.state(), CConferenceController::State::Running);
+    EXPECT_EQ(conference.state(), State::Running);
     EXPECT_EQ(media.senders, 1);
 }
 
