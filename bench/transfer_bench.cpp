@@ -34,7 +34,9 @@ QString env(const char* name, const char* fallback) {
 std::unique_ptr<CFileListener> receiver(const QString& bind, const QString& savePath) {
     auto l = std::make_unique<CFileListener>([](const QString&) { return true; }, nullptr);
     TransferPrompts p;
-    p.askSavePath = [savePath](const QString&) { return savePath; };
+    p.askSavePath = [savePath](const QString&, TransferPrompts::SavePathDone done) {
+        done(savePath);
+    };
     p.warn = [](const QString&) {};
     p.refused = [](const QString&) {};
     p.openFile = [](const QString&) { return true; };

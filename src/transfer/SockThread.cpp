@@ -175,16 +175,20 @@ void CSockThread::run() {
 }
 
 void CSockThread::askSave(const QString& fileName) {
-    // The question runs a nested loop in which this transfer may end and its
-    // thread object be deleted: nothing of it is touched afterwards unless alive.
-    const auto ask = prompts_.askSavePath;
-    QPointer<CSockThread> self(this);
     // Asked for just before an end that came first (quit): no question.
-    const QString path = ask && !isFinished() && !stop_ ? ask(fileName) : QString();
-    if (self != nullptr) {
+    if (!prompts_.askSavePath || isFinished() || stop_) {
         emit offerSettled();
-        emit saveAnswered(path);
+        emit saveAnswered(QString());
+        return;
     }
+    // The question and the chooser stay open while the window thread goes on;
+    // this transfer may end and its thread object be deleted before they close.
+    prompts_.askSavePath(fileName, [self = QPointer<CSockThread>(this)](const QString& path) {
+        if (self != nullptr) {
+            emit self->offerSettled();
+            emit self->saveAnswered(path);
+        }
+    });
 }
 
 }  // namespace kova

@@ -27,20 +27,30 @@ QString TransferPrompts::saveFolder() {
 
 TransferPrompts TransferPrompts::standard() {
     TransferPrompts p;
-    p.askSavePath = [](const QString& fileName) {
+    p.askSavePath = [](const QString& fileName, SavePathDone done) {
         // No parent: the question sits next to the taskbar with an empty title,
         // as one asked from a transfer thread does.
-        const int answer = CDlgMessage::show(CTransferSocket::kSavePrompt.arg(fileName),
-                                             QStringLiteral(""), CDlgMessage::Question, nullptr);
-        if (answer != CDlgMessage::Ok) {
-            return QString();
-        }
-        return QFileDialog::getSaveFileName(nullptr, QString(),
-                                            QDir(saveFolder()).filePath(fileName),
-                                            QStringLiteral("All Files (*)"));
+        CDlgMessage::open(
+            CTransferSocket::kSavePrompt.arg(fileName), QStringLiteral(""), CDlgMessage::Question,
+            nullptr, [fileName, done = std::move(done)](int answer) {
+                if (answer != CDlgMessage::Ok) {
+                    done(QString());
+                    return;
+                }
+                auto* chooser =
+                    new QFileDialog(nullptr, QString(), QDir(saveFolder()).filePath(fileName),
+                                    QStringLiteral("All Files (*)"));
+                chooser->setAcceptMode(QFileDialog::AcceptSave);
+                chooser->setAttribute(Qt::WA_DeleteOnClose);
+                QObject::connect(chooser, &QDialog::finished, chooser, [chooser, done](int result) {
+                    done(result == QDialog::Accepted ? chooser->selectedFiles().value(0)
+                                                     : QString());
+                });
+                chooser->open();
+            });
     };
     p.warn = [](const QString& text) {
-        CDlgMessage::show(text, QStringLiteral(""), CDlgMessage::Warning, nullptr);
+        CDlgMessage::open(text, QStringLiteral(""), CDlgMessage::Warning, nullptr, nullptr);
     };
     p.refused = [](const QString& address) {
         if (openRefusalBoxes >= kMaxRefusalBoxes) {

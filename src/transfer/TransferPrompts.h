@@ -1,7 +1,8 @@
 #pragma once
 // What a transfer asks of the user, on the window thread: the save question and
 // chooser, warnings, the refusal box and opening a received file. Injected so
-// tests answer without dialogs.
+// tests answer without dialogs. They are raised from socket handlers, so none
+// runs a nested loop: each returns at once and the answer comes later.
 
 #include <QString>
 #include <functional>
@@ -9,9 +10,11 @@
 namespace kova {
 
 struct TransferPrompts {
+    using SavePathDone = std::function<void(const QString& path)>;
     // "Do you want to Save File: ..." and, on Accept, the save chooser
-    // proposing fileName. The chosen path, or empty.
-    std::function<QString(const QString& fileName)> askSavePath;
+    // proposing fileName; done(the chosen path, or empty) runs once when they
+    // have closed.
+    std::function<void(const QString& fileName, SavePathDone done)> askSavePath;
     // The message dialog, type 1.
     std::function<void(const QString& text)> warn;
     // An offer from an address without a chat window was refused.

@@ -76,9 +76,9 @@ struct Peer {
               },
               nullptr) {
         TransferPrompts p;
-        p.askSavePath = [this](const QString& name) {
+        p.askSavePath = [this](const QString& name, TransferPrompts::SavePathDone done) {
             offered << name;
-            return ask ? ask(name) : savePath;
+            ask ? ask(name, std::move(done)) : done(savePath);
         };
         p.warn = [this](const QString& text) { warnings << text; };
         p.refused = [this](const QString& address) { refused << address; };
@@ -102,7 +102,8 @@ struct Peer {
     int error = 0;
     bool chatOpen = true;
     QString savePath;
-    std::function<QString(const QString&)> ask;
+    // Answers later when set: the question stays open meanwhile.
+    std::function<void(const QString&, TransferPrompts::SavePathDone)> ask;
     QStringList offered;
     QStringList warnings;
     QStringList refused;
@@ -171,25 +172,27 @@ TEST_F(FileTransferTest, EmptyFileIsCreatedAndReportedOnBothSides) {
 }
 
 TEST_F(FileTransferTest, UserWhoTakesLongToAnswerStillGetsTheFile) {
-    b->ask = [&](const QString&) {
-        passTime(60000);  // past the inactivity limit, within the answer's
-        QTest::qWait(200);
-        EXPECT_EQ(a->ended + b->ended, 0);
-        return dir.path(QStringLiteral("late.bin"));
-    };
+    TransferPrompts::SavePathDone answer;
+    b->ask = [&](const QString&, TransferPrompts::SavePathDone done) { answer = std::move(done); };
     ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), file("late", 5000)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(answer); }, kWaitMs));
+    passTime(60000);  // past the inactivity limit, within the answer's
+    QTest::qWait(200);
+    EXPECT_EQ(a->ended + b->ended, 0);
+    answer(dir.path(QStringLiteral("late.bin")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));
     EXPECT_TRUE(b->completed);
 }
 
 TEST_F(FileTransferTest, SenderThatGaveUpWaitingIsAFailureOnBothSides) {
     const QString target = dir.path(QStringLiteral("gone.bin"));
-    b->ask = [&](const QString&) {
-        passTime(CSockThread::defaultTiming().answerMs + 1);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return a->ended == 1; }, kWaitMs));
-        return target;
-    };
+    TransferPrompts::SavePathDone answer;
+    b->ask = [&](const QString&, TransferPrompts::SavePathDone done) { answer = std::move(done); };
     ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), file("gone", 5000)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(answer); }, kWaitMs));
+    passTime(CSockThread::defaultTiming().answerMs + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1; }, kWaitMs));
+    answer(target);
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));
     EXPECT_EQ(a->warnings, QStringList{QStringLiteral("File failed to send: error 10060")});
     ASSERT_FALSE(b->dialog.isNull());
@@ -207,16 +210,15 @@ TEST_F(FileTransferTest, TwoHundredOffersAtOnceOpenAtMostFourQuestions) {
                              [](const auto& p) { return !p->answers.isEmpty() || p->ended; });
     };
     qint64 mostThreads = 0, mostOpen = 0;
-    QStringList asking;  // the offers' names are their senders' addresses
-    b->ask = [&](const QString& name) {
-        EXPECT_FALSE(asking.contains(name)) << "two questions for one sender";
-        asking << name;
+    // The offers' names are their senders' addresses.
+    QList<std::pair<QString, TransferPrompts::SavePathDone>> asking;
+    b->ask = [&](const QString& name, TransferPrompts::SavePathDone done) {
+        EXPECT_TRUE(std::none_of(asking.begin(), asking.end(), [&](const auto& q) {
+            return q.first == name;
+        })) << "two questions for one sender";
+        asking.append({name, std::move(done)});
         mostOpen = std::max<qint64>(mostOpen, asking.size());
         mostThreads = std::max(mostThreads, selfStatus("Threads"));
-        // Open until every other connection has had its answer.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return settled() + asking.size() >= kOffers; }, 30000));
-        asking.removeOne(name);
-        return QString();
     };
     // Two from each of 100 addresses, a few per turn so the backlog refuses none.
     QTimer starter;
@@ -227,8 +229,13 @@ TEST_F(FileTransferTest, TwoHundredOffersAtOnceOpenAtMostFourQuestions) {
         }
     });
     starter.start(1);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return peers.size() == kOffers && settled() == kOffers; }, 30000));
+    // The questions stay open until every other connection has had its answer.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return peers.size() == kOffers && settled() + asking.size() >= kOffers; }, 30000));
+    for (const auto& [name, done] : std::exchange(asking, {})) {
+        done(QString());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settled() == kOffers; }, 30000));
     EXPECT_EQ(mostOpen, CFileListener::kMaxOpenOffers);
     EXPECT_LE(mostThreads, idleThreads + CFileListener::kMaxOpenOffers);
     for (const auto& p : peers) {
@@ -286,10 +293,11 @@ TEST_F(FileTransferTest, ConnectFailureIsReported) {
 }
 
 TEST_F(FileTransferTest, QuitStopsRunningTransfers) {
-    b->ask = [&](const QString&) {
+    // The question is still open when the quit sequence ends its transfer.
+    b->ask = [&](const QString&, TransferPrompts::SavePathDone done) {
         a->listener.stopAndWait();
         b->listener.stopAndWait();
-        return QString();
+        done(QString());
     };
     ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.2"), file("q", 10)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1 && b->ended == 1; }, kWaitMs));

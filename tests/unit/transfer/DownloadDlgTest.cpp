@@ -7,7 +7,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QPointer>
-#include <QTimer>
+#include <optional>
 
 #include "common/WindowMessages.h"
 #include "signalling/DlgMessage.h"
@@ -97,34 +97,40 @@ TEST(DownloadDlg, CompletedDownloadOffersOpenFileElseGoes) {
     }
 }
 
-// Runs act on the first modal dialog of type D, polling until one shows.
-template <typename D, typename F>
-void onModal(F act) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(d);
+// The visible top-level dialog of type D, if any.
+template <typename D>
+D* shown() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<D*>(w); d != nullptr && d->isVisible()) {
+            return d;
         }
-    });
-    poll->start(10);
+    }
+    return nullptr;
 }
 
-TEST(TransferPrompts, SaveQuestionThenChooserProposingTheSafeNameInTheFolder) {
+TEST(TransferPrompts, SaveQuestionThenChooserProposingTheSafeNameInTheFolderWithoutNestedLoops) {
     const TransferPrompts prompts = TransferPrompts::standard();
-    QString question, proposed;
-    onModal<CDlgMessage>([&](CDlgMessage* d) {
-        question = d->findChildren<QLabel*>().last()->text();
-        onModal<QFileDialog>([&](QFileDialog* f) {
-            proposed = f->selectedFiles().value(0);
-            f->reject();
-        });
-        d->done(CDlgMessage::Ok);
-    });
-    EXPECT_TRUE(prompts.askSavePath(QStringLiteral(".bashrc")).isEmpty());
-    EXPECT_EQ(question, QStringLiteral("Do you want to Save File: \n.bashrc?"));
-    EXPECT_EQ(proposed, QDir(TransferPrompts::saveFolder()).filePath(QStringLiteral(".bashrc")));
+    for (const bool accept : {false, true}) {
+        SCOPED_TRACE(accept ? "Accept" : "Reject");
+        std::optional<QString> chosen;
+        // Back at once, with the question open.
+        prompts.askSavePath(QStringLiteral(".bashrc"), [&](const QString& p) { chosen = p; });
+        CDlgMessage* question = shown<CDlgMessage>();
+        ASSERT_NE(question, nullptr);
+        EXPECT_EQ(question->findChildren<QLabel*>().last()->text(),
+                  QStringLiteral("Do you want to Save File: \n.bashrc?"));
+        question->done(accept ? CDlgMessage::Ok : CDlgMessage::Cancel);
+        if (accept) {
+            QFileDialog* chooser = shown<QFileDialog>();
+            ASSERT_NE(chooser, nullptr);
+            EXPECT_FALSE(chosen.has_value());
+            EXPECT_EQ(chooser->selectedFiles().value(0),
+                      QDir(TransferPrompts::saveFolder()).filePath(QStringLiteral(".bashrc")));
+            chooser->reject();
+        }
+        EXPECT_EQ(chosen, QString());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST(FileListener, RefusesFilesOf2GiBBeforeConnecting) {
