@@ -24,13 +24,14 @@ public:
     int timeouts = 0;
 };
 
+// The call's wait and the teardown's picture as the conference controller gets them.
 TEST(WaitPopup, ExpiredWaitTellsTheOwnerOnceAndClosesItself) {
     Owner owner;
-    CWaitPopup popup;
-    popup.SetProgress(CWaitPopup::kBarPicture, 300, &owner);
+    CWaitPopups waits(&owner);
+    const std::unique_ptr<IWaitIndicator> wait = waits.showWait(300);
+    auto& popup = dynamic_cast<CWaitPopup&>(*wait);
     QList<int> seen;
     QObject::connect(&popup, &CWaitPopup::progressChanged, [&seen](int p) { seen << p; });
-    popup.Create();
     EXPECT_TRUE(popup.isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return owner.timeouts > 0; }, 5000));
     QTest::qWait(200);  // a second notice would arrive by now
@@ -44,16 +45,15 @@ TEST(WaitPopup, ExpiredWaitTellsTheOwnerOnceAndClosesItself) {
     EXPECT_LE(seen.back(), CWaitPopup::kBarLength);
 }
 
-TEST(WaitPopup, WithoutProgressItNeverNotifies) {
+TEST(WaitPopup, TeardownWithoutProgressNeverNotifies) {
     Owner owner;
-    CWaitPopup popup;
-    popup.SetProgress(CWaitPopup::kBarPicture, 100, &owner);
-    popup.ClearProgress();
-    popup.Create();
+    CWaitPopups waits(&owner);
+    const std::unique_ptr<IWaitIndicator> teardown = waits.showTeardown(100);
+    auto& popup = dynamic_cast<CWaitPopup&>(*teardown);
     QTest::qWait(400);
     EXPECT_EQ(owner.timeouts, 0);
     EXPECT_TRUE(popup.isVisible());
-    popup.Close();
+    teardown->dismiss();
     EXPECT_FALSE(popup.isVisible());
 }
 
