@@ -101,7 +101,6 @@ public:
     void setFrameAck(bool set) { frameAck_ = set; }
     // The peer's call parameters; all zero after our hang-up.
     CallParameters peerCallParameters() const { return protocol_.peerDatagram().parameters; }
-    const ControlProtocol& protocol() const { return protocol_; }
     bool isOpen() const;
 
     // A read notification of the socket: pendingError is what the socket
