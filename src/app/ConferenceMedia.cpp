@@ -3,7 +3,7 @@
 #include "audio/AudioCapture.h"
 #include "audio/AudioCompressorDlg.h"
 #include "audio/AudioPlayer.h"
-#include "audio/MessagePrompt.h"
+#include "signalling/DlgMessage.h"
 #include "common/WindowMessages.h"
 #include "config/AvSettings.h"
 #include "media/MediaSocket.h"

@@ -1,7 +1,5 @@
 #include "audio/AudioCapture.h"
 
-#include <QComboBox>
-#include <QListWidget>
 #include <QLoggingCategory>
 #include <QThread>
 #include <algorithm>
@@ -382,18 +380,6 @@ QString CAudioCapture::CodecName() {
 
 QStringList CAudioCapture::deviceList() {
     return device_.deviceNames();
-}
-
-void CAudioCapture::fillDeviceList(QListWidget* list) {
-    list->clear();
-    list->addItems(deviceList());
-    list->setCurrentRow(deviceIndex_);
-}
-
-void CAudioCapture::fillDeviceList(QComboBox* combo) {
-    combo->clear();
-    combo->addItems(deviceList());
-    combo->setCurrentIndex(deviceIndex_);
 }
 
 }  // namespace kova

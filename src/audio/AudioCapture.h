@@ -17,8 +17,6 @@
 #include "platform/AudioCodecs.h"
 #include "platform/WaveIn.h"
 
-class QComboBox;
-class QListWidget;
 class QThread;
 class QWidget;
 
@@ -71,8 +69,6 @@ public:
     QString CodecName();
     // Entry k is device index k; entry 0 the default device.
     QStringList deviceList();
-    void fillDeviceList(QListWidget* list);
-    void fillDeviceList(QComboBox* combo);
 
     // Buffer arithmetic, in 32-bit unsigned as the sizes travel.
     static std::uint32_t recordBufferBytes(std::uint32_t ms, std::uint32_t rate,

@@ -161,7 +161,9 @@ void CPropertiesDlg::initialise() {
     onVideoCodecChanged();
 
     if (capture_ != nullptr) {
-        capture_->fillDeviceList(audioSources_);
+        audioSources_->clear();
+        audioSources_->addItems(capture_->deviceList());
+        audioSources_->setCurrentRow(capture_->deviceIndex());
         audioFormat_ = capture_->destinationFormat();
     }
 

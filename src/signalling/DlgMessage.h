@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <functional>
 
+#include "audio/MessagePrompt.h"
+
 class QLabel;
 class QTimer;
 
@@ -64,6 +66,14 @@ private:
     CHoverButton* cancel_ = nullptr;
     QTimer* closeTimer_ = nullptr;
     int opacity_ = kOpacityStart;
+};
+
+// The audio parts' prompt on the message dialog.
+class CDlgMessagePrompt final : public IMessagePrompt {
+public:
+    int ask(const QString& text, const QString& caption, int type, QWidget* owner) override {
+        return CDlgMessage::show(text, caption, type, owner);
+    }
 };
 
 }  // namespace kova

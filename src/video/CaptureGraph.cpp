@@ -2,8 +2,6 @@
 
 #include <pthread.h>
 
-#include <QMessageBox>
-
 #include "platform/VideoLog.h"
 
 namespace kova {
@@ -55,13 +53,7 @@ Completion::~Completion() {
     shared->cv.notify_all();
 }
 
-CCaptureGraph::CCaptureGraph(ErrorBox errorBox) : errorBox_(std::move(errorBox)) {
-    if (!errorBox_) {
-        errorBox_ = [](const QString& text, const QString& caption) {
-            QMessageBox::critical(nullptr, caption, text);
-        };
-    }
-}
+CCaptureGraph::CCaptureGraph(ErrorBox errorBox) : errorBox_(std::move(errorBox)) {}
 
 CCaptureGraph::~CCaptureGraph() {
     Stop();

@@ -36,10 +36,10 @@ public:
     static inline const QString kNoCapture = QStringLiteral("Could not start capture");
     static inline const QString kNoRun = QStringLiteral("Could not run the DirectShow graph!");
 
-    // Shows an error box (text, caption); by default a critical message box.
+    // Shows an error box (text, caption); the owner decides how.
     using ErrorBox = std::function<void(const QString& text, const QString& caption)>;
 
-    explicit CCaptureGraph(ErrorBox errorBox = {});
+    explicit CCaptureGraph(ErrorBox errorBox);
     ~CCaptureGraph();
     CCaptureGraph(const CCaptureGraph&) = delete;
     CCaptureGraph& operator=(const CCaptureGraph&) = delete;

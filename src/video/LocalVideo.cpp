@@ -1,5 +1,7 @@
 #include "video/LocalVideo.h"
 
+#include <QMessageBox>
+
 #include "common/BalloonReporter.h"
 #include "video/SendVideoWnd.h"
 #include "video/ShowWnd.h"
@@ -20,7 +22,13 @@ CLocalVideo::Choice CLocalVideo::ChooseDevice(const CDeviceList& devices,
 
 CLocalVideo::CLocalVideo(IVideoCodecProvider& codecs, IBalloonReporter& balloons,
                          CCaptureGraph::ErrorBox errorBox)
-    : codecs_(codecs), balloons_(balloons), errorBox_(std::move(errorBox)) {}
+    : codecs_(codecs), balloons_(balloons), errorBox_(std::move(errorBox)) {
+    if (!errorBox_) {
+        errorBox_ = [](const QString& text, const QString& caption) {
+            QMessageBox::critical(nullptr, caption, text);
+        };
+    }
+}
 
 CLocalVideo::~CLocalVideo() {
     Stop();

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QComboBox>
-#include <QListWidget>
 
 #include "AudioFakes.h"
 #include "AudioTestSignals.h"
@@ -239,17 +237,10 @@ TEST(AudioCapture, RealTimeCheckAndCodecName) {
 
 TEST(AudioCapture, DeviceListPositionsAreDeviceIndexes) {
     CaptureRig rig;
-    rig.capture.setDeviceIndex(2);
-    QListWidget list;
-    rig.capture.fillDeviceList(&list);
-    ASSERT_EQ(list.count(), 3);
-    EXPECT_EQ(list.item(0)->text(), "default");
-    EXPECT_EQ(list.currentRow(), 2);
-    QComboBox combo;
+    const QStringList devices = rig.capture.deviceList();
+    ASSERT_EQ(devices.size(), 3);
+    EXPECT_EQ(devices[0], "default");
     rig.capture.setDeviceIndex(1);
-    rig.capture.fillDeviceList(&combo);
-    EXPECT_EQ(combo.count(), 3);
-    EXPECT_EQ(combo.currentIndex(), 1);
     rig.capture.Start();
     EXPECT_EQ(rig.device.openedIndex, 1);
     rig.capture.Stop();

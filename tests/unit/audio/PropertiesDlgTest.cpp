@@ -61,10 +61,12 @@ TEST(PropertiesDlg, AudioPropertiesAppliesTheDeviceAtOnceAndCancelDropsTheCodec)
     const auto before = capture.destinationFormat();
     chooser.pick = codecs.formatsFrom(capture.sourceFormat())[3];  // IMA ADPCM
 
+    capture.setDeviceIndex(1);
     CPropertiesDlg dlg(false);
     dlg.setAudioCapture(&capture);
     dlg.initialise();
     EXPECT_EQ(dlg.audioSources()->count(), 3);
+    EXPECT_EQ(dlg.audioSources()->currentRow(), 1) << "the list stands on the chosen device";
     dlg.audioSources()->setCurrentRow(2);
     dlg.button(CPropertiesDlg::IDC_AUDIO_PROPERTIES)->click();
     EXPECT_EQ(chooser.titles.size(), 1);
