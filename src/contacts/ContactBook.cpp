@@ -83,7 +83,11 @@ bool ContactBook::lookUpOrAdd(const QString& name, const QString& mail, const QS
         return false;
     }
     if (atLimit()) {
-        CDlgMessage::show(kLimitText, QString(), CDlgMessage::Notice, parent_);
+        // Raised by what peers send, so a flood of new peers finds this box open.
+        if (limitBox_ == nullptr) {
+            limitBox_ =
+                CDlgMessage::open(kLimitText, QString(), CDlgMessage::Notice, parent_, nullptr);
+        }
         return false;
     }
     list_.Insert(name, mail, addr);

@@ -13,6 +13,7 @@ class QWidget;
 namespace kova {
 
 class CContactStore;
+class CDlgMessage;
 class CListContact;
 
 class ContactBook : public ICallContacts {
@@ -31,7 +32,8 @@ public:
     void edit();
     void remove();
     // A peer that called or chatted; never for the loopback address. True when
-    // it was added to the list and the file.
+    // it was added to the list and the file. A full list is told in a box that
+    // opens without a nested loop, one at a time.
     bool lookUpOrAdd(const QString& name, const QString& mail, const QString& addr);
 
     // The list's selection, and lookUpOrAdd for a conference's peer.
@@ -50,6 +52,7 @@ private:
     CContactStore& store_;
     QWidget* parent_;
     QPointer<CContactDlg> dialog_;
+    QPointer<CDlgMessage> limitBox_;
 };
 
 }  // namespace kova
