@@ -12,9 +12,7 @@
 
 namespace {
 
-using kova::ControlAction;
-using kova::ControlActions;
-using kova::ControlProtocol;
+using namespace kova;
 using Kind = ControlAction::Kind;
 
 void check(bool condition) {
@@ -23,45 +21,30 @@ void check(bool condition) {
     }
 }
 
-// 127.0.0.2 and .3 are contacts, .4 and .5 strangers.
-std::uint32_t senderAt(std::uint8_t b) {
-    return 0x7F000002u + (b & 3u);
-}
-QString senderText(std::uint32_t ipv4) {
-    return QStringLiteral("127.0.0.%1").arg(ipv4 & 0xFF);
+bool starts(const ControlAction& a) {
+    return a.kind == Kind::Deliver && a.message == MSG_START_CONFERENCE;
 }
 
-class Harness {
-public:
+struct Harness {
     Harness() {
-        protocol.setContactCheck(
-            [](const QString& a) { return a.endsWith(".2") || a.endsWith(".3"); });
-        protocol.setFindChat([this](const QString&) { return chatOpen; });
+        // 127.0.0.2 and .3 are contacts, .4 and .5 strangers.
+        p.setContactCheck([](const QString& a) { return a.endsWith(".2") || a.endsWith(".3"); });
+        p.setFindChat([this](const QString&) { return chatOpen; });
     }
 
-    void receive(const std::uint8_t* in, std::size_t n, std::uint32_t from) {
-        std::vector<std::byte> bytes(n < 3 ? 2 : kova::CallDatagram::kSize);
-        for (std::size_t i = 0; i < bytes.size() && i < n; ++i) {
-            bytes[i] = std::byte{in[i]};
-        }
-        const auto d = kova::CallDatagram::decodeReceived(bytes);
+    void receive(const std::vector<std::byte>& bytes, std::uint32_t from) {
+        const auto d = CallDatagram::decodeReceived(bytes);
         if (!d) {
             return;
         }
-        const bool wasInCall = protocol.inCall();
-        const bool wasCalling = protocol.calling();
-        const QString peer = protocol.peerAddress();
-        const QString sender = senderText(from);
-        const ControlActions out = protocol.receive(*d, from, now);
+        const bool wasInCall = p.inCall(), wasCalling = p.calling();
+        const bool fromPeer = QStringLiteral("127.0.0.%1").arg(from & 0xFF) == p.peerAddress();
+        const ControlActions out = p.receive(*d, from, now);
         for (const ControlAction& a : out) {
-            const bool peerMessage = a.kind == Kind::Post && (a.message == kova::MSG_MIC_STEP ||
-                                                              a.message == kova::MSG_PEER_HANGUP);
-            if (a.kind == Kind::FrameAck || peerMessage) {
-                check(wasInCall && sender == peer);
-            }
-            if (a.kind == Kind::Deliver && a.message == kova::MSG_START_CONFERENCE) {
-                check(wasCalling && sender == peer && protocol.inCall());
-            }
+            const bool peerMessage =
+                a.kind == Kind::Post && (a.message == MSG_MIC_STEP || a.message == MSG_PEER_HANGUP);
+            check(!(a.kind == Kind::FrameAck || peerMessage) || (wasInCall && fromPeer));
+            check(!starts(a) || (wasCalling && fromPeer && p.inCall()));
         }
         run(out);
     }
@@ -70,69 +53,57 @@ public:
         if (asked.empty()) {
             return;
         }
-        const std::size_t i = b % asked.size();
-        const auto [prompt, sender] = asked[i];
-        asked.erase(asked.begin() + static_cast<long>(i));
-        const ControlActions out = protocol.promptAnswered(prompt, (b & 0x80) != 0);
+        const auto it = asked.begin() + b % asked.size();
+        const auto [prompt, sender] = *it;
+        asked.erase(it);
+        const ControlActions out = p.promptAnswered(prompt, (b & 0x80) != 0);
         for (const ControlAction& a : out) {
             check(a.kind != Kind::Send || a.address == sender);
-            if (a.kind == Kind::Deliver && a.message == kova::MSG_START_CONFERENCE) {
-                check(protocol.inCall() && protocol.peerAddress() == sender);
-            }
+            check(!starts(a) || (p.inCall() && p.peerAddress() == sender));
         }
         run(out);
-        check(protocol.promptAnswered(prompt, true).empty());
+        check(p.promptAnswered(prompt, true).empty());
     }
 
     void closeNotice(std::uint8_t b) {
         if (!notices.empty()) {
-            const std::size_t i = b % notices.size();
-            protocol.noticeClosed(notices[i].first, notices[i].second);
-            notices.erase(notices.begin() + static_cast<long>(i));
+            const auto it = notices.begin() + b % notices.size();
+            p.noticeClosed(it->first, it->second);
+            notices.erase(it);
         }
     }
 
     void invariants() const {
-        check(protocol.openPrompts() <= ControlProtocol::kMaxOpenPrompts);
-        check(protocol.strangerPrompts() <= ControlProtocol::kMaxStrangerPrompts);
-        check(protocol.openPrompts() == static_cast<int>(asked.size()));
-        check(protocol.openNotices() <= ControlProtocol::kMaxOpenNotices);
-        check(protocol.openNotices() == static_cast<int>(notices.size()));
-        check(protocol.pendingChats() <= ControlProtocol::kMaxPendingChats);
-        check(!(protocol.inCall() && protocol.calling()));
-        check(!protocol.inCall() || !protocol.peerAddress().isEmpty());
+        check(p.openPrompts() <= ControlProtocol::kMaxOpenPrompts);
+        check(p.strangerPrompts() <= ControlProtocol::kMaxStrangerPrompts);
+        check(p.openPrompts() == static_cast<int>(asked.size()));
+        check(p.openNotices() <= ControlProtocol::kMaxOpenNotices);
+        check(p.openNotices() == static_cast<int>(notices.size()));
+        check(p.pendingChats() <= ControlProtocol::kMaxPendingChats);
+        check(!(p.inCall() && p.calling()));
+        check(!p.inCall() || !p.peerAddress().isEmpty());
     }
 
-    ControlProtocol protocol;
-    qint64 now = 0;
-    bool chatOpen = false;
-    // A reported send fails and asks for its error notice.
-    bool sendsFail = false;
-
-private:
+    // A reported send fails when sendsFail and asks for its error notice.
     void run(const ControlActions& out) {
         for (const ControlAction& a : out) {
-            switch (a.kind) {
-                case Kind::Ask:
-                    check(std::none_of(asked.begin(), asked.end(),
-                                       [&](const auto& p) { return p.second == a.address; }));
-                    asked.emplace_back(a.prompt, a.address);
-                    break;
-                case Kind::Notice:
-                    notices.emplace_back(a.text, a.caption);
-                    break;
-                case Kind::Send:
-                    if (a.reportErrors && sendsFail &&
-                        protocol.openNotice(QStringLiteral("error"), QStringLiteral("caption"))) {
-                        notices.emplace_back(QStringLiteral("error"), QStringLiteral("caption"));
-                    }
-                    break;
-                default:
-                    break;
+            if (a.kind == Kind::Ask) {
+                check(std::none_of(asked.begin(), asked.end(),
+                                   [&](const auto& q) { return q.second == a.address; }));
+                asked.emplace_back(a.prompt, a.address);
+            } else if (a.kind == Kind::Notice) {
+                notices.emplace_back(a.text, a.caption);
+            } else if (a.kind == Kind::Send && a.reportErrors && sendsFail &&
+                       p.openNotice(QStringLiteral("error"), QStringLiteral("caption"))) {
+                notices.emplace_back(QStringLiteral("error"), QStringLiteral("caption"));
             }
         }
     }
 
+    ControlProtocol p;
+    qint64 now = 0;
+    bool chatOpen = false;
+    bool sendsFail = false;
     std::vector<std::pair<int, QString>> asked;
     std::vector<std::pair<QString, QString>> notices;
 };
@@ -142,57 +113,43 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Harness h;
     std::size_t i = 0;
+    const auto next = [&] { return i < size ? data[i++] : std::uint8_t{0}; };
     while (i < size) {
         const std::uint8_t op = data[i++];
-        const std::uint32_t from = senderAt(op >> 3);
+        const std::uint32_t from = 0x7F000002u + ((op >> 3) & 3u);
+        const QString sender = QStringLiteral("127.0.0.%1").arg(from & 0xFF);
         h.chatOpen = (op & 0x20) != 0;
         h.sendsFail = (op & 0x40) != 0;
-        switch (op & 7) {
-            case 0:
-            case 1: {
-                // A datagram: its length byte, then that many bytes (short
-                // commands are the most common).
-                const std::size_t want = i < size ? data[i++] : 0;
-                const std::size_t n = std::min(want, size - i);
-                if (n > 0) {
-                    std::vector<std::uint8_t> d(data + i, data + i + n);
-                    // Mostly real commands.
-                    d[0] = static_cast<std::uint8_t>(108 + d[0] % 21);
-                    h.receive(d.data(), d.size(), from);
-                }
-                i += n;
-                break;
+        const int kind = op & 7, end = (op >> 5) & 3;
+        if (kind <= 1) {
+            // A length byte, then that many bytes, mostly of a real command: a
+            // short command or a zero-padded call datagram.
+            const std::size_t want = next();
+            const std::size_t n = std::min(want, size - i);
+            if (n > 0) {
+                std::vector<std::byte> d(n < 3 ? 2 : CallDatagram::kSize);
+                std::copy_n(reinterpret_cast<const std::byte*>(data + i), std::min(n, d.size()),
+                            d.begin());
+                d[0] = std::byte(108 + std::to_integer<int>(d[0]) % 21);
+                h.receive(d, from);
             }
-            case 2:
-                h.answer(i < size ? data[i++] : 0);
-                break;
-            case 3:
-                h.closeNotice(i < size ? data[i++] : 0);
-                break;
-            case 4:
-                h.now += (i < size ? data[i++] : 0) * 1000;
-                break;
-            case 5:
-                h.protocol.call(senderText(from));
-                break;
-            case 6:
-                h.protocol.chatRequested(senderText(from), h.now);
-                break;
-            default:
-                switch ((op >> 5) & 3) {
-                    case 0:
-                        h.protocol.cancelCall();
-                        break;
-                    case 1:
-                        h.protocol.hangUp();
-                        break;
-                    case 2:
-                        h.protocol.networkDown();
-                        break;
-                    default:
-                        break;
-                }
-                break;
+            i += n;
+        } else if (kind == 2) {
+            h.answer(next());
+        } else if (kind == 3) {
+            h.closeNotice(next());
+        } else if (kind == 4) {
+            h.now += next() * 1000;
+        } else if (kind == 5) {
+            h.p.call(sender);
+        } else if (kind == 6) {
+            h.p.chatRequested(sender, h.now);
+        } else if (end == 0) {
+            h.p.cancelCall();
+        } else if (end == 1) {
+            h.p.hangUp();
+        } else if (end == 2) {
+            h.p.networkDown();
         }
         h.invariants();
     }

@@ -17,49 +17,38 @@
 namespace kova {
 namespace {
 
+using test::callDatagram;
 using test::RecordingOwner;
+using test::shortCommand;
 
 constexpr std::uint32_t kPeer = 0x7F000002;  // 127.0.0.2
 
-class FakeBalloons : public IBalloonReporter {
-public:
-    void ShowBalloon(const QString& text) override { texts << text; }
-    QStringList texts;
-};
-
-class FakePrompts : public IControlPrompts {
-public:
+struct FakePrompts : IControlPrompts {
     struct Shown {
-        QString text;
-        QString caption;
-        std::function<void(bool)> answer;
-        std::function<void()> close;
+        QString text, caption;
+        std::function<void(bool)> done;
     };
     void ask(const QString& text, const QString&, std::function<void(bool)> done) override {
-        questions.push_back({text, {}, std::move(done), {}});
+        questions.push_back({text, {}, std::move(done)});
     }
-    void notice(const QString& text, const QString& caption,
-                std::function<void()> closed) override {
-        notices.push_back({text, caption, {}, std::move(closed)});
+    void notice(const QString& text, const QString& caption, std::function<void()> c) override {
+        notices.push_back({text, caption, [c](bool) { c(); }});
     }
     void showMainWindow() override { ++raised; }
 
-    std::vector<Shown> questions;
-    std::vector<Shown> notices;
+    std::vector<Shown> questions, notices;
     int raised = 0;
 };
 
-using test::callDatagram;
-using test::shortCommand;
-
-class ControlChannelUnit : public ::testing::Test {
+class ControlChannelUnit : public ::testing::Test, public IBalloonReporter {
 protected:
-    ControlChannelUnit() : channel([this](const QString& p) { sounds << p; }, &balloons) {
+    ControlChannelUnit() : channel([this](const QString& p) { sounds << p; }, this) {
         auto fake = std::make_unique<FakePrompts>();
         prompts = fake.get();
         channel.setPrompts(std::move(fake));
         channel.setOwner(&owner, "Me", "me@example.org");
     }
+    void ShowBalloon(const QString& text) override { balloons << text; }
 
     void feed(const std::vector<std::byte>& d, std::uint32_t from = kPeer,
               std::uint16_t port = CControlChannel::kPort) {
@@ -68,12 +57,11 @@ protected:
     // Answers the last question.
     void answer(bool accepted) {
         ASSERT_FALSE(prompts->questions.empty());
-        prompts->questions.back().answer(accepted);
+        prompts->questions.back().done(accepted);
     }
 
     RecordingOwner owner;
-    FakeBalloons balloons;
-    QStringList sounds;
+    QStringList balloons, sounds;
     FakePrompts* prompts = nullptr;
     CControlChannel channel;
 };
@@ -104,7 +92,9 @@ TEST_F(ControlChannelUnit, NothingHappensWithoutAnOwner) {
     EXPECT_TRUE(sounds.empty());
 }
 
-TEST_F(ControlChannelUnit, AcceptedCallIsSentStartsTheConferenceAndIsRemembered) {
+TEST_F(ControlChannelUnit, AcceptedCallStartsAndIsRememberedUntilTheHangUpOrADeadNetwork) {
+    int acks = 0;
+    QObject::connect(&channel, &CControlChannel::frameAcknowledged, [&] { ++acks; });
     auto call = callDatagram(CTL_CALL, u"Bob");
     call[4 + 192] = std::byte{200};  // the caller's audio buffer length
     feed(call);
@@ -123,6 +113,9 @@ TEST_F(ControlChannelUnit, AcceptedCallIsSentStartsTheConferenceAndIsRemembered)
     // The acceptance could not be sent: its error shows, the conference goes on.
     ASSERT_EQ(prompts->notices.size(), 1u);
     EXPECT_EQ(prompts->notices[0].caption, "Connection... breaked");
+    feed(shortCommand(CTL_FRAME_ACK));
+    EXPECT_EQ(acks, 1);
+    EXPECT_TRUE(channel.frameAck());
 
     // The peer's hang-up is posted.
     feed(shortCommand(CTL_HANGUP));
@@ -130,6 +123,15 @@ TEST_F(ControlChannelUnit, AcceptedCallIsSentStartsTheConferenceAndIsRemembered)
     EXPECT_EQ(owner.count(MSG_PEER_HANGUP), 0);
     QCoreApplication::sendPostedEvents(&owner);
     EXPECT_EQ(owner.count(MSG_PEER_HANGUP), 1);
+
+    // A dead network ends the next one as a hang-up would.
+    feed(callDatagram(CTL_CALL));
+    answer(true);
+    channel.handleReadNotification(kWsaNetDown);
+    EXPECT_FALSE(channel.inCall());
+    EXPECT_EQ(balloons, QStringList{"A conference operation encountered a dead network!"});
+    QCoreApplication::sendPostedEvents(&owner);
+    EXPECT_EQ(owner.count(MSG_PEER_HANGUP), 2);
 }
 
 TEST_F(ControlChannelUnit, DeclinedCallIsPostedAndSendFailuresAreShown) {
@@ -147,7 +149,7 @@ TEST_F(ControlChannelUnit, DeclinedCallIsPostedAndSendFailuresAreShown) {
     // The same error stays one box until it closes.
     EXPECT_FALSE(channel.Send(CTL_CALL, "127.0.0.2", true));
     EXPECT_EQ(prompts->notices.size(), 1u);
-    prompts->notices[0].close();
+    prompts->notices[0].done(true);
     EXPECT_FALSE(channel.Send(CTL_CALL, "127.0.0.2", true));
     EXPECT_EQ(prompts->notices.size(), 2u);
 
@@ -161,23 +163,9 @@ TEST_F(ControlChannelUnit, DeclinedCallIsPostedAndSendFailuresAreShown) {
 
 TEST_F(ControlChannelUnit, QuestionsStayOpenUntilAnsweredAndOutliveNothing) {
     feed(callDatagram(CTL_CALL));
-    feed(callDatagram(CTL_CALL));
-    EXPECT_EQ(prompts->questions.size(), 1u) << "one question per sender while it is open";
     answer(false);
     feed(callDatagram(CTL_CALL));
     EXPECT_EQ(prompts->questions.size(), 2u);
-
-    // A chat the user accepts: the main window hears the peer's name and
-    // e-mail, never its datagram, and opens the window.
-    feed(callDatagram(CTL_CHAT, u"Dave"), 0x7F000003);
-    answer(true);
-    ASSERT_NE(owner.last(MSG_CHAT_CONTACT), nullptr);
-    EXPECT_EQ(owner.last(MSG_CHAT_CONTACT)->first.toStringList(),
-              (QStringList{"Dave", "bob@example.org"}));
-    EXPECT_EQ(owner.last(MSG_CHAT_CONTACT)->second.toString(), "127.0.0.3");
-    ASSERT_NE(owner.last(MSG_OPEN_CHAT), nullptr);
-    EXPECT_EQ(owner.last(MSG_OPEN_CHAT)->second.toString(), "Dave");
-    EXPECT_EQ(owner.count(MSG_FIND_CHAT), 1);
 
     // Without prompts questions are rejected at once.
     channel.setPrompts(nullptr);
@@ -188,30 +176,14 @@ TEST_F(ControlChannelUnit, QuestionsStayOpenUntilAnsweredAndOutliveNothing) {
     // A question answered after its channel has gone does nothing.
     auto second = std::make_unique<CControlChannel>(nullptr, nullptr);
     auto fake = std::make_unique<FakePrompts>();
-    FakePrompts* late = fake.get();
+    const auto& late = fake->questions;
     second->setPrompts(std::move(fake));
     second->setOwner(&owner, "Me", {});
     second->processDatagram(callDatagram(CTL_CALL), kPeer, CControlChannel::kPort);
-    ASSERT_EQ(late->questions.size(), 1u);
-    auto answerLate = late->questions[0].answer;
+    ASSERT_EQ(late.size(), 1u);
+    const auto answerLate = late[0].done;
     second.reset();
     answerLate(true);
-}
-
-TEST_F(ControlChannelUnit, FrameAcksAndDeadNetwork) {
-    int acks = 0;
-    QObject::connect(&channel, &CControlChannel::frameAcknowledged, [&] { ++acks; });
-    feed(callDatagram(CTL_CALL));
-    answer(true);
-    feed(shortCommand(CTL_FRAME_ACK));
-    EXPECT_EQ(acks, 1);
-    EXPECT_TRUE(channel.frameAck());
-
-    channel.handleReadNotification(kWsaNetDown);
-    EXPECT_FALSE(channel.inCall());
-    EXPECT_EQ(balloons.texts, QStringList{"A conference operation encountered a dead network!"});
-    QCoreApplication::sendPostedEvents(&owner);
-    EXPECT_EQ(owner.count(MSG_PEER_HANGUP), 1);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "signalling/ControlDatagram.h"
+#include "support/ControlDatagrams.h"
 
 #include <gtest/gtest.h>
 
@@ -90,24 +91,20 @@ TEST(ControlDatagram, ReceivedTextsStayInsideTheirField) {
 }
 
 TEST(ControlDatagram, ReceiversDropWhatTheProtocolDoesNotAccept) {
-    CallDatagram d;
-    d.command = CTL_CALL;
-    const auto full = d.encode();
-    std::vector<std::byte> longer(full.begin(), full.end());
-    longer.push_back(std::byte{0});
-    EXPECT_TRUE(CallDatagram::decodeReceived(full));
-    EXPECT_FALSE(CallDatagram::decodeReceived(ByteSpan(full).first(455)));
-    EXPECT_FALSE(CallDatagram::decodeReceived(longer));
-    EXPECT_FALSE(CallDatagram::decodeReceived({}));
-    for (int c : {109, 127}) {
-        const auto s = control::encodeShortCommand(static_cast<std::uint8_t>(c));
-        EXPECT_FALSE(CallDatagram::decodeReceived(s)) << c;
-    }
+    using test::callDatagram;
+    const auto received = [](const std::vector<std::byte>& d) {
+        return CallDatagram::decodeReceived(d);
+    };
+    EXPECT_TRUE(received(callDatagram(CTL_CALL)));
+    EXPECT_FALSE(received(callDatagram(CTL_CALL, u"Bob", 455)));
+    EXPECT_FALSE(received(callDatagram(CTL_CALL, u"Bob", 457)));
+    EXPECT_FALSE(received({}));
+    EXPECT_FALSE(received(test::shortCommand(109)));
+    EXPECT_FALSE(received(test::shortCommand(127)));
     // Short commands and the call datagrams that may come short.
-    EXPECT_EQ(CallDatagram::decodeReceived(control::encodeShortCommand(CTL_HANGUP))->command,
-              CTL_HANGUP);
-    EXPECT_FALSE(CallDatagram::decodeReceived(control::encodeShortCommand(CTL_CHAT)));
-    EXPECT_TRUE(CallDatagram::decodeReceived(control::encodeShortCommand(CTL_CHAT_REJECT)));
+    EXPECT_EQ(received(test::shortCommand(CTL_HANGUP))->command, CTL_HANGUP);
+    EXPECT_FALSE(received(test::shortCommand(CTL_CHAT)));
+    EXPECT_TRUE(received(test::shortCommand(CTL_CHAT_REJECT)));
 }
 
 TEST(ControlDatagram, CommandClasses) {

@@ -62,12 +62,6 @@ TEST(RecDlg, FullScreenMenuHasNoZoomAndEscapeReturnsToTheZoom) {
     EXPECT_EQ(dlg.zoom(), 2.0);
 }
 
-}  // namespace
-}  // namespace kova
-
-namespace kova {
-namespace {
-
 TEST(RecDlg, AHugePeerPictureIsUnsupportedAndSoundGoesOn) {
     CFfmpegVideoCodecProvider codecs;
     QStringList warnings;
@@ -120,26 +114,20 @@ TEST(RecDlg, FramesOfBothChannelsReachThePictureAndTheInjectedOutput) {
     peer.audioBufferMs = 10;
     dlg.SetPeer(fourCC('F', 'A', 'K', 'E'), peer, 160);
     ASSERT_TRUE(dlg.OpenMedia());
-    ASSERT_NE(out, nullptr);
-    EXPECT_TRUE(out->opened);
+    ASSERT_TRUE(out != nullptr && out->opened);
     EXPECT_EQ(out->openedFormat, WaveFormat::pcm(8000, 16, 1));
 
     // Each frame is played in the order of its sequence value, not of arrival.
+    const auto pcm = [](int tag) { return std::vector<std::byte>(160, std::byte(tag)); };
     for (const auto& [sequence, tag] : {std::pair{7, 1}, {9, 3}, {8, 2}}) {
-        const std::vector<std::byte> pcm(160, std::byte(tag));
-        dlg.onMediaFrame(MediaFrame{std::uint8_t(sequence), MediaSource::Audio, pcm});
+        dlg.onMediaFrame(MediaFrame{std::uint8_t(sequence), MediaSource::Audio, pcm(tag)});
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return out->count() >= 3; }, 5000));
     {
         std::lock_guard lock(out->mutex);
-        std::vector<int> tags;
-        for (const auto& pcm : out->written) {
-            tags.push_back(pcm.empty() ? -1 : std::to_integer<int>(pcm[0]));
-        }
-        EXPECT_EQ(tags, (std::vector<int>{1, 2, 3}));
+        EXPECT_EQ(out->written, (std::vector{pcm(1), pcm(2), pcm(3)}));
     }
-    const std::vector<std::byte> picture(10, std::byte{1});
-    dlg.onMediaFrame(MediaFrame{3, MediaSource::Video, picture});
+    dlg.onMediaFrame(MediaFrame{3, MediaSource::Video, std::vector<std::byte>(10, std::byte{1})});
     EXPECT_EQ(videoCodecs.log.decompressBegins, 1);
     dlg.showRate();
     EXPECT_EQ(dlg.rateText(), CRecDlg::rateFor(3 * 160 + 10));
