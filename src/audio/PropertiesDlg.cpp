@@ -12,6 +12,7 @@
 #include "video/CaptureGraph.h"
 #include "video/DeviceList.h"
 #include "video/VideoCodec.h"
+#include "video/VideoCodecConfigDlg.h"
 
 namespace kova {
 
@@ -212,7 +213,16 @@ void CPropertiesDlg::onInputSetup() {
 
 void CPropertiesDlg::onVideoProperties() {
     if (codecs_ != nullptr) {
-        CVideoCodec::Configure(*codecs_, videoCodecHandler_, codecFolder_, this, balloons_);
+        const auto ask = [this](
+                             const VideoCodecInfo& info,
+                             const VideoCodecOptions& options) -> std::optional<VideoCodecOptions> {
+            CVideoCodecConfigDlg dlg(info, options, this);
+            if (dlg.exec() != QDialog::Accepted) {
+                return std::nullopt;
+            }
+            return dlg.options();
+        };
+        CVideoCodec::Configure(*codecs_, videoCodecHandler_, codecFolder_, ask, balloons_);
     }
 }
 

@@ -6,7 +6,6 @@
 #include "common/BalloonReporter.h"
 #include "config/ProgramPaths.h"
 #include "platform/VideoLog.h"
-#include "video/VideoCodecConfigDlg.h"
 
 namespace kova {
 
@@ -259,7 +258,8 @@ void CVideoCodec::LoadState(const QString& folder) {
 }
 
 bool CVideoCodec::Configure(IVideoCodecProvider& provider, std::uint32_t fourCC,
-                            const QString& folder, QWidget* parent, IBalloonReporter* balloons) {
+                            const QString& folder, const AskOptions& ask,
+                            IBalloonReporter* balloons) {
     bool shown = false;
     try {
         BitmapInfoHeader probe;
@@ -273,7 +273,7 @@ bool CVideoCodec::Configure(IVideoCodecProvider& provider, std::uint32_t fourCC,
             return false;
         }
         const VideoCodecInfo info = driver->info();
-        if (info.options != VideoOptionKind::None) {
+        if (info.options != VideoOptionKind::None && ask) {
             const QString path = StateFileName(folder, info.shortName);
             {
                 // Start the dialog from what was saved last time.
@@ -286,10 +286,9 @@ bool CVideoCodec::Configure(IVideoCodecProvider& provider, std::uint32_t fourCC,
                 }
             }
             auto options = VideoCodecOptions::decode(driver->getState());
-            CVideoCodecConfigDlg dlg(info, options.value_or(VideoCodecOptions{}), parent);
             shown = true;
-            if (dlg.exec() == QDialog::Accepted) {
-                driver->setState(dlg.options().encode());
+            if (const auto chosen = ask(info, options.value_or(VideoCodecOptions{}))) {
+                driver->setState(chosen->encode());
             }
             const std::vector<std::byte> state = driver->getState();
             if (!state.empty()) {

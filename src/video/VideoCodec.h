@@ -4,14 +4,14 @@
 // of streaming, the guard against overlapping use and the codec's state file.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QString>
 
 #include "platform/VideoCodecDriver.h"
-
-class QWidget;
 
 namespace kova {
 
@@ -55,10 +55,14 @@ public:
     std::uint32_t OutputImageSize() const;
 
     void LoadState(const QString& folder);
-    // Shows the codec's options dialog (none for codecs without options) and saves
-    // the result as its state file. False when nothing was shown.
+    // The codec's options dialog: the options it was opened with -> the accepted
+    // ones, or nothing when cancelled.
+    using AskOptions = std::function<std::optional<VideoCodecOptions>(
+        const VideoCodecInfo& info, const VideoCodecOptions& options)>;
+    // Asks for the codec's options (not for codecs without options) and saves
+    // the result as its state file. False when nothing was asked.
     static bool Configure(IVideoCodecProvider& provider, std::uint32_t fourCC,
-                          const QString& folder, QWidget* parent, IBalloonReporter* balloons);
+                          const QString& folder, const AskOptions& ask, IBalloonReporter* balloons);
     static QString StateFileName(const QString& folder, const QString& shortName);
 
     bool IsOpen() const { return driver_ != nullptr; }

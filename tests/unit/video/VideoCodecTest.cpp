@@ -231,19 +231,39 @@ TEST(VideoCodecTest, LoadStateIgnoresMissingAndEmptyFilesAndPassesTheBlob) {
               (std::vector<std::byte>{std::byte{1}, std::byte{2}, std::byte{3}}));
 }
 
-TEST(VideoCodecTest, ConfigureWithoutOptionsShowsNothingAndWritesNoFile) {
+TEST(VideoCodecTest, ConfigureAsksOnlyForOptionsAndSavesWhatIsAccepted) {
     TempDir dir;
     FakeCodecProvider codecs;
     codecs.info.options = VideoOptionKind::None;
     RecordingBalloons balloons;
-    EXPECT_FALSE(CVideoCodec::Configure(codecs, 1, QFileInfo(dir.path("x")).absolutePath(), nullptr,
-                                        &balloons));
+    EXPECT_FALSE(
+        CVideoCodec::Configure(codecs, 1, QFileInfo(dir.path("x")).absolutePath(), {}, &balloons));
     EXPECT_FALSE(QFile::exists(dir.path("fake.kova")));
     EXPECT_TRUE(codecs.log.closed);
 
+    // With options: the dialog opens on the saved state, and what it accepts is
+    // saved; a cancel keeps the saved state.
+    codecs.info.options = VideoOptionKind::Quality;
+    VideoCodecOptions accepted;
+    accepted.quality = 42;
+    std::vector<std::uint32_t> shownQuality;
+    const auto ask = [&](const VideoCodecInfo&, const VideoCodecOptions& options) {
+        shownQuality.push_back(options.quality);
+        return shownQuality.size() == 1 ? std::optional(accepted) : std::nullopt;
+    };
+    const QString folder = QFileInfo(dir.path("x")).absolutePath();
+    EXPECT_TRUE(CVideoCodec::Configure(codecs, 1, folder, ask, &balloons));
+    EXPECT_TRUE(CVideoCodec::Configure(codecs, 1, folder, ask, &balloons));
+    EXPECT_EQ(shownQuality, (std::vector<std::uint32_t>{VideoCodecOptions::kDefaultQuality, 42}));
+    const QByteArray saved = TempDir::read(dir.path("fake.kova"));
+    EXPECT_EQ(VideoCodecOptions::decode(std::as_bytes(std::span(saved.data(), saved.size())))
+                  .value_or(VideoCodecOptions{})
+                  .quality,
+              42u);
+
     codecs.throwOnLocate = true;
-    EXPECT_FALSE(CVideoCodec::Configure(codecs, 1, QFileInfo(dir.path("x")).absolutePath(), nullptr,
-                                        &balloons));
+    EXPECT_FALSE(
+        CVideoCodec::Configure(codecs, 1, QFileInfo(dir.path("x")).absolutePath(), {}, &balloons));
     EXPECT_EQ(balloons.texts, (std::vector<QString>{"Error open compressor!"}));
 }
 
