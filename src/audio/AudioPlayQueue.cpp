@@ -47,7 +47,7 @@ void CAudioPlayQueue::start(bool withThread) {
         playoutThread_.attachToCurrent();
         return;
     }
-    thread_ = QThread::create([this] { run(); });
+    thread_ = createWorker([this] { run(); });
     nameThread(*thread_, "kova-playout");
     playoutThread_.attach(thread_);
     // Above normal: the cycle's sleep is the only pacing the device gets.
@@ -60,7 +60,7 @@ void CAudioPlayQueue::stop() {
     if (thread_ != nullptr) {
         // Join instead of a timed kill: the thread may be inside the owner's Write.
         clock_.wake();
-        thread_->wait();
+        joinWorker(*thread_);
         delete thread_;
         thread_ = nullptr;
         playoutThread_.attachToCurrent();

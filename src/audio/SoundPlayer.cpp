@@ -95,7 +95,7 @@ void CSoundPlayer::play(const QString& path) {
     KOVA_ASSERT_THREAD(ownerThread_);
     stop();
     cancel_ = false;
-    thread_ = QThread::create([this, path] {
+    thread_ = createWorker([this, path] {
         auto out = makeOutput_();
         if (out) {
             playFile(path, *out, *codecs_, cancel_);
@@ -109,7 +109,7 @@ void CSoundPlayer::stop() {
     KOVA_ASSERT_THREAD(ownerThread_);
     if (thread_ != nullptr) {
         cancel_ = true;
-        thread_->wait();
+        joinWorker(*thread_);
         delete thread_;
         thread_ = nullptr;
     }
@@ -122,7 +122,7 @@ bool CSoundPlayer::busy() const {
 void CSoundPlayer::wait() {
     KOVA_ASSERT_THREAD(ownerThread_);
     if (thread_ != nullptr) {
-        thread_->wait();
+        joinWorker(*thread_);
     }
 }
 

@@ -21,7 +21,7 @@ NameResolver::~NameResolver() {
     }
     wake_.notify_all();
     if (worker_ != nullptr) {
-        worker_->wait();
+        joinWorker(*worker_);
         delete worker_;
     }
 }
@@ -38,7 +38,7 @@ void NameResolver::lookUp(const QString& name) {
     }
     wake_.notify_one();
     if (worker_ == nullptr) {
-        worker_ = QThread::create([this] { run(); });
+        worker_ = createWorker([this] { run(); });
         nameThread(*worker_, "kova-resolver");
         workerThread_.attach(worker_);
         worker_->start();

@@ -35,7 +35,7 @@ void PresencePoll::stop() {
 void PresencePoll::waitForPass() {
     KOVA_ASSERT_THREAD(ownerThread_);
     if (worker_ != nullptr) {
-        worker_->wait();
+        joinWorker(*worker_);
         delete worker_;
         worker_ = nullptr;
     }
@@ -57,7 +57,7 @@ bool PresencePoll::pollOnce() {
         }
         addresses << *address;
     }
-    worker_ = QThread::create([this, addresses] {
+    worker_ = createWorker([this, addresses] {
         for (const QString& address : addresses) {
             if (closing_) {
                 return;
