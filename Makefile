@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench bench-stall fuzz soak asan format clean screenshots
+.PHONY: all deps configure build run test bench bench-stall fuzz soak asan tsan debug format clean screenshots
 
 all: build
 
@@ -40,6 +40,28 @@ asan: deps
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS)
 
+# The unit and integration tests under ThreadSanitizer. A race is reported and
+# the run goes on, so one run lists them all; each binary's full log is kept in
+# build-tsan/tsan-<binary>.log and the distinct reports are summed up at the end.
+TSAN_RUN_OPTIONS = suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 second_deadlock_stack=1
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOVA_TSAN=ON -DKOVA_BENCH=OFF
+	cmake --build build-tsan -j $(JOBS) --target kova_unit_tests kova_integration_tests
+	@rc=0; for t in kova_unit_tests kova_integration_tests; do \
+	  echo "tsan: running $$t"; \
+	  TSAN_OPTIONS="$(TSAN_RUN_OPTIONS)" build-tsan/tests/$$t >build-tsan/tsan-$$t.log 2>&1 || rc=1; \
+	  n=$$(grep -c '^WARNING: ThreadSanitizer' build-tsan/tsan-$$t.log); \
+	  echo "tsan: $$t: $$n reports, tests $$(grep -E '^\[  (PASSED|FAILED)  \]' build-tsan/tsan-$$t.log | tr '\n' ' ')"; \
+	  grep '^SUMMARY: ThreadSanitizer' build-tsan/tsan-$$t.log | sort | uniq -c | sort -rn; \
+	done; exit $$rc
+
+# Debug build (Q_ASSERT and the thread checks live) of the unit and
+# integration tests, in build-debug.
+debug: deps
+	cmake -S . -B build-debug -DCMAKE_BUILD_TYPE=Debug -DKOVA_BENCH=OFF
+	cmake --build build-debug -j $(JOBS) --target kova_unit_tests kova_integration_tests
+	cd build-debug && ctest --output-on-failure -j $(JOBS) --timeout 300 -R '^(unit|integration)\.'
+
 # Coverage-guided fuzzing with libFuzzer, FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 120
 fuzz: deps
@@ -58,4 +80,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-debug build-fuzz
