@@ -43,7 +43,9 @@ asan: deps
 # The unit and integration tests under ThreadSanitizer. A race is reported and
 # the run goes on, so one run lists them all; each binary's full log is kept in
 # build-tsan/tsan-<binary>.log and the distinct reports are summed up at the end.
-TSAN_RUN_OPTIONS = suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 second_deadlock_stack=1
+# die_after_fork=0: the tests start sox and unrtf, and the forked child starts
+# a thread before it execs.
+TSAN_RUN_OPTIONS = suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 second_deadlock_stack=1 die_after_fork=0
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOVA_TSAN=ON -DKOVA_BENCH=OFF
 	cmake --build build-tsan -j $(JOBS) --target kova_unit_tests kova_integration_tests
