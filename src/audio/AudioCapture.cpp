@@ -9,7 +9,9 @@
 #include "audio/AudioFormatChooser.h"
 #include "audio/MessagePrompt.h"
 #include "common/BalloonReporter.h"
+#include "common/ThreadCheck.h"
 #include "media/FrameSink.h"
+#include "platform/ThreadName.h"
 
 Q_LOGGING_CATEGORY(lcAudioCapture, "kova.audio.capture", QtWarningMsg)
 
@@ -205,8 +207,8 @@ int CAudioCapture::Start() {
     }
     running_ = 1;
     stopping_ = 0;
-    thread_ = QThread::create([this] { captureLoop(); });
-    thread_->setObjectName(QStringLiteral("kova audio capture"));
+    thread_ = createWorker([this] { captureLoop(); });
+    nameThread(*thread_, "kova-audio-in");
     // Highest priority: a late wake-up here is a gap the peer hears.
     thread_->start(QThread::HighestPriority);
     return 1;
@@ -303,7 +305,7 @@ bool CAudioCapture::compressStep(bool final) {
 
 void CAudioCapture::joinThread() {
     if (thread_ != nullptr) {
-        thread_->wait();
+        joinWorker(*thread_);
         delete thread_;
         thread_ = nullptr;
     }
@@ -311,7 +313,7 @@ void CAudioCapture::joinThread() {
 
 void CAudioCapture::waitCaptureThread() {
     if (thread_ != nullptr) {
-        thread_->wait();
+        joinWorker(*thread_);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <QThread>
 #include <QtGlobal>
+#include <memory>
 #include <utility>
 
 #if defined(__SANITIZE_THREAD__)
@@ -47,6 +48,26 @@ inline void joinWorker(QThread& worker) {
     worker.wait();
 #if defined(__SANITIZE_THREAD__)
     __tsan_acquire(&worker);
+#endif
+}
+
+// Runs body on target's thread from its event queue. The queue orders body
+// after what the posting thread wrote before, again behind Qt's futexes; the
+// token shows that hand-over to ThreadSanitizer.
+template <typename Body>
+bool invokeQueued(QObject* target, Body body) {
+#if defined(__SANITIZE_THREAD__)
+    auto token = std::make_shared<char>();
+    __tsan_release(token.get());
+    return QMetaObject::invokeMethod(
+        target,
+        [body = std::move(body), token]() mutable {
+            __tsan_acquire(token.get());
+            body();
+        },
+        Qt::QueuedConnection);
+#else
+    return QMetaObject::invokeMethod(target, std::move(body), Qt::QueuedConnection);
 #endif
 }
 

@@ -6,7 +6,9 @@
 #include <QScreen>
 #include <QThread>
 
+#include "common/ThreadCheck.h"
 #include "common/WindowMessages.h"
+#include "platform/ThreadName.h"
 #include "ui/Pictures.h"
 #include "ui/TaskbarEdge.h"
 
@@ -59,8 +61,8 @@ void CWaitPopup::Create() {
         progress_ = 0;
         // The bar's clock runs on its own thread so a busy UI thread cannot stretch
         // the wait; it only posts repaints and the one time-out.
-        thread_ = QThread::create([this] { runProgress(); });
-        thread_->setObjectName(QStringLiteral("kova-wait-popup"));
+        thread_ = createWorker([this] { runProgress(); });
+        nameThread(*thread_, "kova-wait-popup");
         thread_->start();
     }
 }
@@ -97,7 +99,7 @@ void CWaitPopup::finishWait() {
 
 void CWaitPopup::stopThread() {
     if (thread_ != nullptr) {
-        thread_->wait();
+        joinWorker(*thread_);
         delete thread_;
         thread_ = nullptr;
     }

@@ -1,7 +1,7 @@
 #include "video/CaptureGraph.h"
 
-#include <pthread.h>
-
+#include "common/ThreadCheck.h"
+#include "platform/ThreadName.h"
 #include "platform/VideoLog.h"
 
 namespace kova {
@@ -140,7 +140,7 @@ int CCaptureGraph::Start() {
 }
 
 void CCaptureGraph::run(std::shared_ptr<Shared> shared, ICaptureSource* source) {
-    pthread_setname_np(pthread_self(), "kova-capture");
+    nameCurrentThread("kova-capture");
     const auto size = static_cast<std::size_t>(dibFrameSizeOf(source->format()));
     auto frame = std::make_shared<std::vector<std::byte>>(size);
     std::uint8_t count = 0;
@@ -173,23 +173,20 @@ void CCaptureGraph::run(std::shared_ptr<Shared> shared, ICaptureSource* source) 
         completion->shared = shared;
         lock.unlock();
         // Queued: the frame is handled on the target's thread; see Shared.
-        QMetaObject::invokeMethod(
-            target,
-            [completion, sequence] {
-                IMediaFrameSink* sink = nullptr;
-                {
-                    std::lock_guard guard(completion->shared->mutex);
-                    if (completion->shared->stop) {
-                        return;
-                    }
-                    sink = completion->shared->target.sink();
+        invokeQueued(target, [completion, sequence] {
+            IMediaFrameSink* sink = nullptr;
+            {
+                std::lock_guard guard(completion->shared->mutex);
+                if (completion->shared->stop) {
+                    return;
                 }
-                if (sink != nullptr) {
-                    sink->onMediaFrame(
-                        MediaFrame{sequence, MediaSource::Camera, *completion->delivery->frame});
-                }
-            },
-            Qt::QueuedConnection);
+                sink = completion->shared->target.sink();
+            }
+            if (sink != nullptr) {
+                sink->onMediaFrame(
+                    MediaFrame{sequence, MediaSource::Camera, *completion->delivery->frame});
+            }
+        });
         completion.reset();
         lock.lock();
         shared->cv.wait(lock, [&] { return shared->stop || delivery->done; });
