@@ -40,22 +40,24 @@ asan: deps
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS)
 
-# The unit and integration tests under ThreadSanitizer. A race is reported and
-# the run goes on, so one run lists them all; each binary's full log is kept in
-# build-tsan/tsan-<binary>.log and the distinct reports are summed up at the end.
+# The unit and integration tests under ThreadSanitizer, each test in its own
+# process as in `make test` (a private PulseAudio must start before ALSA is
+# first touched). A race is reported and the test goes on, then fails; every
+# process writes its reports to build-tsan/reports/tsan.<pid>, and the distinct
+# ones are summed up at the end.
 # die_after_fork=0: the tests start sox and unrtf, and the forked child starts
 # a thread before it execs.
-TSAN_RUN_OPTIONS = suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 second_deadlock_stack=1 die_after_fork=0
+TSAN_RUN_OPTIONS = suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 second_deadlock_stack=1 die_after_fork=0 log_path=$(CURDIR)/build-tsan/reports/tsan
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKOVA_TSAN=ON -DKOVA_BENCH=OFF
 	cmake --build build-tsan -j $(JOBS) --target kova_unit_tests kova_integration_tests
-	@rc=0; for t in kova_unit_tests kova_integration_tests; do \
-	  echo "tsan: running $$t"; \
-	  TSAN_OPTIONS="$(TSAN_RUN_OPTIONS)" build-tsan/tests/$$t >build-tsan/tsan-$$t.log 2>&1 || rc=1; \
-	  n=$$(grep -c '^WARNING: ThreadSanitizer' build-tsan/tsan-$$t.log); \
-	  echo "tsan: $$t: $$n reports, tests $$(grep -E '^\[  (PASSED|FAILED)  \]' build-tsan/tsan-$$t.log | tr '\n' ' ')"; \
-	  grep '^SUMMARY: ThreadSanitizer' build-tsan/tsan-$$t.log | sort | uniq -c | sort -rn; \
-	done; exit $$rc
+	@rm -rf build-tsan/reports && mkdir -p build-tsan/reports
+	@cd build-tsan && TSAN_OPTIONS="$(TSAN_RUN_OPTIONS)" ctest -j $(JOBS) --timeout 600 \
+	  -R '^(unit|integration)\.' --output-on-failure; rc=$$?; \
+	  n=$$(cat reports/tsan.* 2>/dev/null | grep -c '^WARNING: ThreadSanitizer'); \
+	  echo "tsan: $$n reports"; \
+	  cat reports/tsan.* 2>/dev/null | grep '^SUMMARY: ThreadSanitizer' | sort | uniq -c | sort -rn; \
+	  [ $$rc -eq 0 ] && [ $$n -eq 0 ]
 
 # Debug build (Q_ASSERT and the thread checks live) of the unit and
 # integration tests, in build-debug.

@@ -9,7 +9,6 @@
 
 #include <QThread>
 #include <QtGlobal>
-#include <memory>
 #include <utility>
 
 #if defined(__SANITIZE_THREAD__)
@@ -52,17 +51,16 @@ inline void joinWorker(QThread& worker) {
 }
 
 // Runs body on target's thread from its event queue. The queue orders body
-// after what the posting thread wrote before, again behind Qt's futexes; the
-// token shows that hand-over to ThreadSanitizer.
+// after what the posting thread wrote before, again behind Qt's futexes; a
+// release on the target's address shows that hand-over to ThreadSanitizer.
 template <typename Body>
 bool invokeQueued(QObject* target, Body body) {
 #if defined(__SANITIZE_THREAD__)
-    auto token = std::make_shared<char>();
-    __tsan_release(token.get());
+    __tsan_release(target);
     return QMetaObject::invokeMethod(
         target,
-        [body = std::move(body), token]() mutable {
-            __tsan_acquire(token.get());
+        [body = std::move(body), target]() mutable {
+            __tsan_acquire(target);
             body();
         },
         Qt::QueuedConnection);

@@ -26,10 +26,10 @@ TEST(ThreadName, BothKindsOfThreadCarryTheirWholeNameToTheSystem) {
     plain.join();
     EXPECT_EQ(seen, "kova-15-chars-x");
 
-    QThread* qt = QThread::create([&seen] { seen = systemName(pthread_self()); });
+    QThread* qt = createWorker([&seen] { seen = systemName(pthread_self()); });
     nameThread(*qt, "kova-resolver");
     qt->start();
-    qt->wait();
+    joinWorker(*qt);
     delete qt;
     EXPECT_EQ(seen, "kova-resolver");
 }
@@ -41,10 +41,10 @@ TEST(ThreadCheck, OwnedByItsCreatorUntilHandedToAWorker) {
     std::thread([&] { onWorker = check.isCurrentThread(); }).join();
     EXPECT_FALSE(onWorker);
 
-    QThread* worker = QThread::create([&] { onWorker = check.isCurrentThread(); });
+    QThread* worker = createWorker([&] { onWorker = check.isCurrentThread(); });
     check.attach(worker);
     worker->start();
-    worker->wait();
+    joinWorker(*worker);
     delete worker;
     EXPECT_TRUE(onWorker);
     EXPECT_FALSE(check.isCurrentThread());
