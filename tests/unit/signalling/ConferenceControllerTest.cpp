@@ -99,10 +99,14 @@ protected:
         channel.processDatagram(d, from, CControlChannel::kPort);
         QCoreApplication::sendPostedEvents(&window);
     }
-    // Outgoing calls need a socket to send from; nobody listens at Bob's.
+    // Outgoing calls need a socket to send from; nobody listens at Bob's. The
+    // port is fixed, so each test process binds a loopback address of its own.
     void callBob() {
         if (!channel.isOpen()) {
-            ASSERT_EQ(channel.create(QStringLiteral("127.0.9.1")), 0);
+            const int pid = static_cast<int>(QCoreApplication::applicationPid());
+            ASSERT_EQ(channel.create(
+                          QStringLiteral("127.9.%1.%2").arg(pid / 256 % 256).arg(pid % 256 | 1)),
+                      0);
         }
         conference.startCall();
         ASSERT_EQ(conference.state(), State::Waiting);
