@@ -1,4 +1,5 @@
 #include "config/IniFile.h"
+#include "config/OwnSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,21 @@ TEST(IniFile, SeesEditsMadeOutsideTheProgram) {
     ini.writeString("s", "k", "one");
     TempDir::write(ini.path(), "[s]\nk=two\n");
     EXPECT_EQ(ini.readString("s", "k", {}, 64), "two");
+}
+
+TEST(OwnSettings, SwitchesFallBackWhenMissingAndKeepKeysTheyDoNotKnow) {
+    TempDir dir;
+    OwnSettings own(dir.path("kova.ini"));
+    EXPECT_TRUE(own.get(switches::kPortMapping));
+    TempDir::write(own.file().path(), "; mine\n[Network]\nFuture=x\nPortMapping=0\n");
+    EXPECT_FALSE(own.get(switches::kPortMapping));
+    ASSERT_TRUE(own.set(switches::kEchoCancellation, false));
+    ASSERT_TRUE(own.set(switches::kPortMapping, true));
+    EXPECT_TRUE(own.get(switches::kPortMapping));
+    EXPECT_FALSE(own.get(switches::kEchoCancellation));
+    const QByteArray text = TempDir::read(own.file().path());
+    EXPECT_TRUE(text.contains("Future=x")) << text.toStdString();
+    EXPECT_TRUE(text.contains("; mine")) << text.toStdString();
 }
 
 }  // namespace
