@@ -10,10 +10,11 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libasound2-dev libavcodec-dev libavutil-dev libswscale-dev libv4l-dev
+  libminiupnpc-dev libnatpmp-dev libwebrtc-audio-processing-dev
   # run on a headless machine, and the tests' own hosts, sound and tools
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
-  iproute2 sox ffmpeg unrtf
+  iproute2 nftables sox ffmpeg unrtf
 )
 
 missing=()
