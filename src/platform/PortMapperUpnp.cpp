@@ -1,0 +1,157 @@
+#include "platform/PortMapperUpnp.h"
+
+#include <miniupnpc/miniupnpc.h>
+#include <miniupnpc/upnpcommands.h>
+#include <miniupnpc/upnperrors.h>
+
+#include <cstring>
+
+namespace kova {
+
+// miniupnpc bounds each connect and read on its own (a few seconds); the
+// search is bounded by kSearchMs. Callers never wait on this from the UI thread.
+struct UpnpPortMapper::Device {
+    UPNPUrls urls{};
+    IGDdatas data{};
+    bool valid = false;
+    ~Device() {
+        if (valid) {
+            FreeUPNPUrls(&urls);
+        }
+    }
+};
+
+namespace {
+
+QString upnpError(int code) {
+    const char* text = strupnperror(code);
+    return text != nullptr ? QStringLiteral("%1 %2").arg(code).arg(QString::fromUtf8(text))
+                           : QString::number(code);
+}
+
+// Search with every type at once and wait once: upnpDiscover() waits the
+// whole delay again for each type while nobody answers.
+UPNPDev* search() {
+    static const char* const kTypes[] = {"urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+                                         "urn:schemas-upnp-org:service:WANIPConnection:1",
+                                         "urn:schemas-upnp-org:service:WANPPPConnection:1",
+                                         "upnp:rootdevice", nullptr};
+    int error = 0;
+    UPNPDev* list = upnpDiscoverDevices(kTypes, UpnpPortMapper::kSearchMs, nullptr, nullptr,
+                                        UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
+    // Anyone on the LAN may answer, and each device found is asked for its
+    // description: keep the first few.
+    UPNPDev* dev = list;
+    for (int i = 1; dev != nullptr && i < UpnpPortMapper::kMaxDevices; ++i) {
+        dev = dev->pNext;
+    }
+    if (dev != nullptr && dev->pNext != nullptr) {
+        freeUPNPDevlist(dev->pNext);
+        dev->pNext = nullptr;
+    }
+    return list;
+}
+
+}  // namespace
+
+UpnpPortMapper::UpnpPortMapper(QString descriptionUrl)
+    : descriptionUrl_(std::move(descriptionUrl)) {}
+
+UpnpPortMapper::~UpnpPortMapper() = default;
+
+std::optional<RouterFound> UpnpPortMapper::discover() {
+    auto device = std::make_unique<Device>();
+    char lan[64] = {};
+    int found = 0;
+    if (!descriptionUrl_.isEmpty()) {
+        found = UPNP_GetIGDFromUrl(descriptionUrl_.toUtf8().constData(), &device->urls,
+                                   &device->data, lan, sizeof lan);
+    } else if (UPNPDev* list = search()) {
+        found = UPNP_GetValidIGD(list, &device->urls, &device->data, lan, sizeof lan);
+        freeUPNPDevlist(list);
+    }
+    device->valid = found != 0;
+    // 1 is a connected IGD. miniupnpc also calls one "not connected" when its
+    // external address is reserved; such a router still forwards from the
+    // network above it, so take it when it says it is connected.
+    if (found == 0 || device->urls.controlURL == nullptr ||
+        device->data.first.servicetype[0] == 0 ||
+        (found != 1 && !UPNPIGD_IsConnected(&device->urls, &device->data))) {
+        return std::nullopt;
+    }
+    RouterFound router;
+    router.method = QStringLiteral("UPnP IGD");
+    const std::optional<std::uint32_t> own = parseIpv4(bufferText(lan));
+    if (!own) {
+        return std::nullopt;
+    }
+    router.lanAddress = dottedIpv4(*own);
+    char external[64] = {};
+    if (UPNP_GetExternalIPAddress(device->urls.controlURL, device->data.first.servicetype,
+                                  external) == UPNPCOMMAND_SUCCESS) {
+        if (const std::optional<std::uint32_t> ip = parseIpv4(bufferText(external))) {
+            router.externalAddress = dottedIpv4(*ip);
+            router.reservedExternal = isReservedIpv4(*ip);
+        }
+    }
+    device_ = std::move(device);
+    return router;
+}
+
+std::optional<ExistingMapping> UpnpPortMapper::existing(MapProtocol protocol, std::uint16_t port) {
+    if (!device_) {
+        return std::nullopt;
+    }
+    // Larger than the library's 16/6/80/4/16 bytes and zeroed: its copies
+    // always end inside them.
+    char client[64] = {}, internalPort[64] = {}, desc[128] = {}, enabled[64] = {}, lease[64] = {};
+    const QByteArray number = QByteArray::number(port);
+    const int r = UPNP_GetSpecificPortMappingEntry(
+        device_->urls.controlURL, device_->data.first.servicetype, number.constData(),
+        protocolName(protocol), nullptr, client, internalPort, desc, enabled, lease);
+    if (r != UPNPCOMMAND_SUCCESS) {
+        return std::nullopt;
+    }
+    return parseMappingEntry(bufferText(client), bufferText(internalPort), bufferText(enabled),
+                             bufferText(lease));
+}
+
+MapOutcome UpnpPortMapper::add(MapProtocol protocol, std::uint16_t port, const QString& lanAddress,
+                               std::uint32_t leaseSeconds) {
+    if (!device_) {
+        return {MapOutcome::Kind::NoAnswer, {}};
+    }
+    const QByteArray number = QByteArray::number(port);
+    const QByteArray client = lanAddress.toLatin1();
+    auto ask = [&](std::uint32_t lease) {
+        return UPNP_AddPortMapping(device_->urls.controlURL, device_->data.first.servicetype,
+                                   number.constData(), number.constData(), client.constData(),
+                                   kDescription, protocolName(protocol), nullptr,
+                                   QByteArray::number(lease).constData());
+    };
+    int r = ask(leaseSeconds);
+    // 725 OnlyPermanentLeasesSupported: older routers take lease 0 only; the
+    // mapping is deleted at quit all the same.
+    if (r == 725) {
+        r = ask(0);
+    }
+    if (r < 0) {  // the library's own: no answer, or none it could read
+        return {MapOutcome::Kind::NoAnswer, {}};
+    }
+    if (r != UPNPCOMMAND_SUCCESS) {
+        return {MapOutcome::Kind::Refused, upnpError(r)};
+    }
+    return {MapOutcome::Kind::Mapped, {}};
+}
+
+bool UpnpPortMapper::remove(MapProtocol protocol, std::uint16_t port, std::chrono::milliseconds) {
+    if (!device_) {
+        return false;
+    }
+    const QByteArray number = QByteArray::number(port);
+    return UPNP_DeletePortMapping(device_->urls.controlURL, device_->data.first.servicetype,
+                                  number.constData(), protocolName(protocol),
+                                  nullptr) == UPNPCOMMAND_SUCCESS;
+}
+
+}  // namespace kova
