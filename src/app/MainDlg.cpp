@@ -16,6 +16,7 @@
 #include "chat/ChatDlg.h"
 #include "chat/ChatWindows.h"
 #include "common/WindowMessages.h"
+#include "config/OwnSettings.h"
 #include "config/ProgramPaths.h"
 #include "contacts/ContactBook.h"
 #include "contacts/ContactDlg.h"
@@ -31,6 +32,7 @@
 #include "platform/UdpSocket.h"
 #include "signalling/ControlChannel.h"
 #include "signalling/DlgMessage.h"
+#include "signalling/PortMappingService.h"
 #include "signalling/PresencePoll.h"
 #include "signalling/SocketErrorText.h"
 #include "transfer/FileListener.h"
@@ -256,12 +258,28 @@ bool CMainDlg::initialise() {
         control_->setOwner(this, profile_.name, profile_.email);
         chats_->setOwnName(profile_.name);
         presence_->start();
+        startPortMapping();
     }
     closeSplash();
     if (!quitFlag_) {
         reportPortProblems(checkPorts(controlError, filesError));
     }
     return keepRunning;
+}
+
+void CMainDlg::startPortMapping() {
+    // Bound to a loopback address (the tests), nobody outside can reach us.
+    const bool loopback = setup_.bindAddress.startsWith(QStringLiteral("127."));
+    const bool on =
+        !loopback && OwnSettings(joinPath(setup_.programFolder, QStringLiteral("kova.ini")))
+                         .get(switches::kPortMapping);
+    portMapping_ = std::make_unique<PortMappingService>(
+        on, QList<PortMappingService::Port>{{MapProtocol::Udp, CControlChannel::kPort},
+                                            {MapProtocol::Udp, CMediaSocket::kVideoPort},
+                                            {MapProtocol::Udp, CMediaSocket::kAudioPort},
+                                            {MapProtocol::Udp, CChatChannel::kPort},
+                                            {MapProtocol::Tcp, CFileListener::kPort}});
+    portMapping_->start();
 }
 
 void CMainDlg::closeSplash() {
@@ -295,6 +313,11 @@ bool CMainDlg::editProfile() {
     }
     CPofileDlg dlg(profile_.name, profile_.email, LocalAddresses(), this);
     profileDlg_ = &dlg;
+    if (portMapping_) {
+        dlg.showPortMapping(portMapping_->state());
+        connect(portMapping_.get(), &PortMappingService::changed, &dlg,
+                [this, &dlg] { dlg.showPortMapping(portMapping_->state()); });
+    }
     const bool accepted = dlg.exec() == QDialog::Accepted && !quitFlag_;
     profileDlg_ = nullptr;
     if (accepted) {
@@ -506,6 +529,9 @@ void CMainDlg::runQuitSequence() {
     }
     if (files_) {
         files_->stopAndWait();
+    }
+    if (portMapping_) {
+        portMapping_->stop();
     }
     hangUp();
     if (profileDlg_) {

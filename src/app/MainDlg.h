@@ -28,6 +28,7 @@ class CFileListener;
 class CSoundPlayer;
 class ConferenceMedia;
 class PresencePoll;
+class PortMappingService;
 class CHoverButton;
 class CImagetxt;
 class CListContact;
@@ -184,6 +185,7 @@ private:
     bool handleConferenceMessage(int number);
 
     void closeSplash();
+    void startPortMapping();
     bool checkProfile();
     bool editProfile();
     void postCloseRequest();
@@ -246,6 +248,7 @@ private:
     std::unique_ptr<CConferenceController> conference_;
     // Destroyed first: its worker sends through the control channel.
     std::unique_ptr<PresencePoll> presence_;
+    std::unique_ptr<PortMappingService> portMapping_;
 };
 
 }  // namespace kova

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "signalling/PortMappingState.h"
 #include "ui/LinkStatic.h"
 
 namespace kova {
@@ -55,8 +56,15 @@ CPofileDlg::CPofileDlg(const QString& name, const QString& mail, const QString& 
     connect(name_, &QLineEdit::textChanged, this, &CPofileDlg::updateOk);
     connect(mail_, &QLineEdit::textChanged, this, &CPofileDlg::updateOk);
 
+    // Hidden until the program says what the router did.
+    portMapping_ = new QLabel(this);
+    portMapping_->setTextFormat(Qt::PlainText);
+    portMapping_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    portMapping_->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(portMapping_);
     layout->addWidget(buttons);
 }
 
@@ -66,6 +74,28 @@ QString CPofileDlg::name() const {
 
 QString CPofileDlg::mail() const {
     return mail_->text().left(kMaxField);
+}
+
+void CPofileDlg::showPortMapping(const PortMappingState& state) {
+    QStringList lines;
+    if (!state.method.isEmpty()) {
+        QString router =
+            tr("Router: %1, external address %2")
+                .arg(state.method,
+                     state.externalAddress.isEmpty() ? tr("unknown") : state.externalAddress);
+        if (state.reservedExternal) {
+            router += tr(" (not public: another router may be above it)");
+        }
+        lines << router;
+    }
+    for (const PortMappingState::Port& port : state.ports) {
+        lines << QStringLiteral("%1 %2: %3")
+                     .arg(QLatin1String(protocolName(port.protocol)))
+                     .arg(port.number)
+                     .arg(describePort(port));
+    }
+    portMapping_->setText(lines.join(QLatin1Char('\n')));
+    portMapping_->setVisible(!lines.isEmpty());
 }
 
 void CPofileDlg::cutPassword(QLineEdit* edit) {

@@ -1,13 +1,17 @@
 #pragma once
 // "My Profile": the name and the e-mail (or other unique ID) that peers see,
-// with the host's own addresses so the user can tell a peer where to call.
+// with the host's own addresses so the user can tell a peer where to call,
+// and what the router does with our ports, kept current while it is open.
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace kova {
+
+struct PortMappingState;
 
 class CPofileDlg : public QDialog {
     Q_OBJECT
@@ -27,6 +31,9 @@ public:
     QLineEdit* passwordEdit() const { return password_; }
     QLineEdit* mailEdit() const { return mail_; }
     QPushButton* okButton() const { return ok_; }
+    QLabel* portMappingLabel() const { return portMapping_; }
+
+    void showPortMapping(const PortMappingState& state);
 
 private:
     void updateOk();
@@ -38,6 +45,7 @@ private:
     QLineEdit* confirm_ = nullptr;
     QLineEdit* mail_ = nullptr;
     QPushButton* ok_ = nullptr;
+    QLabel* portMapping_ = nullptr;
 };
 
 }  // namespace kova
