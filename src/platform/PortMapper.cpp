@@ -23,11 +23,13 @@ std::optional<T> parseNumber(std::string_view text, T max) {
 
 std::optional<std::uint32_t> parseIpv4(std::string_view text) {
     std::uint32_t result = 0;
-    int parts = 0;
-    while (parts < 4) {
+    for (int i = 0; i < 4; ++i) {
         const std::size_t dot = text.find('.');
+        if ((dot == std::string_view::npos) != (i == 3)) {
+            return std::nullopt;
+        }
         const std::string_view part = text.substr(0, dot);
-        // No leading zeros: "010" means octal to some parsers and decimal to others.
+        // No leading zeros: "010" is octal to some parsers and decimal to others.
         if (part.size() > 3 || (part.size() > 1 && part[0] == '0')) {
             return std::nullopt;
         }
@@ -36,14 +38,7 @@ std::optional<std::uint32_t> parseIpv4(std::string_view text) {
             return std::nullopt;
         }
         result = (result << 8) | *octet;
-        ++parts;
-        if (dot == std::string_view::npos) {
-            break;
-        }
-        text.remove_prefix(dot + 1);
-    }
-    if (parts != 4 || text.find('.') != std::string_view::npos) {
-        return std::nullopt;
+        text.remove_prefix(i == 3 ? text.size() : dot + 1);
     }
     return result;
 }
