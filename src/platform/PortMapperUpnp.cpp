@@ -8,8 +8,8 @@
 
 namespace kova {
 
-// miniupnpc bounds each connect and read on its own (a few seconds); the
-// search is bounded by kSearchMs. Callers never wait on this from the UI thread.
+// The search is bounded by kSearchMs, every later call by the watchdog.
+// Callers never wait on this from the UI thread.
 struct UpnpPortMapper::Device {
     UPNPUrls urls{};
     IGDdatas data{};
@@ -59,42 +59,83 @@ UpnpPortMapper::UpnpPortMapper(QString descriptionUrl)
 
 UpnpPortMapper::~UpnpPortMapper() = default;
 
+template <typename Call>
+auto UpnpPortMapper::bounded(std::vector<RouterPeer> peers, std::chrono::milliseconds budget,
+                             Call call) {
+    watchdog_.arm(PortMapperWatchdog::Clock::now() + budget, std::move(peers));
+    const auto result = call();
+    watchdog_.disarm();
+    return result;
+}
+
+std::vector<RouterPeer> UpnpPortMapper::controlPeer() const {
+    std::vector<RouterPeer> peers;
+    if (device_ && device_->urls.controlURL != nullptr) {
+        if (const std::optional<RouterPeer> p = routerPeerOf(device_->urls.controlURL)) {
+            peers.push_back(*p);
+        }
+    }
+    return peers;
+}
+
 std::optional<RouterFound> UpnpPortMapper::discover() {
     auto device = std::make_unique<Device>();
     char lan[64] = {};
     int found = 0;
+    std::vector<RouterPeer> described;
     if (!descriptionUrl_.isEmpty()) {
-        found = UPNP_GetIGDFromUrl(descriptionUrl_.toUtf8().constData(), &device->urls,
-                                   &device->data, lan, sizeof lan);
+        const QByteArray url = descriptionUrl_.toUtf8();
+        if (const std::optional<RouterPeer> p = routerPeerOf(url.constData())) {
+            described.push_back(*p);
+        }
+        found = bounded(described, kCallBudget, [&] {
+            return UPNP_GetIGDFromUrl(url.constData(), &device->urls, &device->data, lan,
+                                      sizeof lan);
+        });
     } else if (UPNPDev* list = search()) {
-        found = UPNP_GetValidIGD(list, &device->urls, &device->data, lan, sizeof lan);
+        for (const UPNPDev* dev = list; dev != nullptr; dev = dev->pNext) {
+            if (const std::optional<RouterPeer> p = routerPeerOf(dev->descURL)) {
+                described.push_back(*p);
+            }
+        }
+        found = bounded(described, kCallBudget, [&] {
+            return UPNP_GetValidIGD(list, &device->urls, &device->data, lan, sizeof lan);
+        });
         freeUPNPDevlist(list);
     }
     device->valid = found != 0;
+    if (found == 0 || device->urls.controlURL == nullptr ||
+        device->data.first.servicetype[0] == 0) {
+        return std::nullopt;
+    }
+    device_ = std::move(device);
     // 1 is a connected IGD. miniupnpc also calls one "not connected" when its
     // external address is reserved; such a router still forwards from the
     // network above it, so take it when it says it is connected.
-    if (found == 0 || device->urls.controlURL == nullptr ||
-        device->data.first.servicetype[0] == 0 ||
-        (found != 1 && !UPNPIGD_IsConnected(&device->urls, &device->data))) {
+    if (found != 1 && !bounded(controlPeer(), kCallBudget, [this] {
+            return UPNPIGD_IsConnected(&device_->urls, &device_->data);
+        })) {
+        device_.reset();
         return std::nullopt;
     }
     RouterFound router;
     router.method = QStringLiteral("UPnP IGD");
     const std::optional<std::uint32_t> own = parseIpv4(bufferText(lan));
     if (!own) {
+        device_.reset();
         return std::nullopt;
     }
     router.lanAddress = dottedIpv4(*own);
     char external[64] = {};
-    if (UPNP_GetExternalIPAddress(device->urls.controlURL, device->data.first.servicetype,
-                                  external) == UPNPCOMMAND_SUCCESS) {
+    if (bounded(controlPeer(), kCallBudget, [&] {
+            return UPNP_GetExternalIPAddress(device_->urls.controlURL,
+                                             device_->data.first.servicetype, external);
+        }) == UPNPCOMMAND_SUCCESS) {
         if (const std::optional<std::uint32_t> ip = parseIpv4(bufferText(external))) {
             router.externalAddress = dottedIpv4(*ip);
             router.reservedExternal = isReservedIpv4(*ip);
         }
     }
-    device_ = std::move(device);
     return router;
 }
 
@@ -106,9 +147,11 @@ std::optional<ExistingMapping> UpnpPortMapper::existing(MapProtocol protocol, st
     // always end inside them.
     char client[64] = {}, internalPort[64] = {}, desc[128] = {}, enabled[64] = {}, lease[64] = {};
     const QByteArray number = QByteArray::number(port);
-    const int r = UPNP_GetSpecificPortMappingEntry(
-        device_->urls.controlURL, device_->data.first.servicetype, number.constData(),
-        protocolName(protocol), nullptr, client, internalPort, desc, enabled, lease);
+    const int r = bounded(controlPeer(), kCallBudget, [&] {
+        return UPNP_GetSpecificPortMappingEntry(
+            device_->urls.controlURL, device_->data.first.servicetype, number.constData(),
+            protocolName(protocol), nullptr, client, internalPort, desc, enabled, lease);
+    });
     if (r != UPNPCOMMAND_SUCCESS) {
         return std::nullopt;
     }
@@ -124,10 +167,12 @@ MapOutcome UpnpPortMapper::add(MapProtocol protocol, std::uint16_t port, const Q
     const QByteArray number = QByteArray::number(port);
     const QByteArray client = lanAddress.toLatin1();
     auto ask = [&](std::uint32_t lease) {
-        return UPNP_AddPortMapping(device_->urls.controlURL, device_->data.first.servicetype,
-                                   number.constData(), number.constData(), client.constData(),
-                                   kDescription, protocolName(protocol), nullptr,
-                                   QByteArray::number(lease).constData());
+        return bounded(controlPeer(), kCallBudget, [&] {
+            return UPNP_AddPortMapping(device_->urls.controlURL, device_->data.first.servicetype,
+                                       number.constData(), number.constData(), client.constData(),
+                                       kDescription, protocolName(protocol), nullptr,
+                                       QByteArray::number(lease).constData());
+        });
     };
     int r = ask(leaseSeconds);
     // 725 OnlyPermanentLeasesSupported: older routers take lease 0 only; the
@@ -144,14 +189,17 @@ MapOutcome UpnpPortMapper::add(MapProtocol protocol, std::uint16_t port, const Q
     return {MapOutcome::Kind::Mapped, {}};
 }
 
-bool UpnpPortMapper::remove(MapProtocol protocol, std::uint16_t port, std::chrono::milliseconds) {
+bool UpnpPortMapper::remove(MapProtocol protocol, std::uint16_t port,
+                            std::chrono::milliseconds budget) {
     if (!device_) {
         return false;
     }
     const QByteArray number = QByteArray::number(port);
-    return UPNP_DeletePortMapping(device_->urls.controlURL, device_->data.first.servicetype,
-                                  number.constData(), protocolName(protocol),
-                                  nullptr) == UPNPCOMMAND_SUCCESS;
+    return bounded(controlPeer(), std::min(budget, kCallBudget), [&] {
+               return UPNP_DeletePortMapping(device_->urls.controlURL,
+                                             device_->data.first.servicetype, number.constData(),
+                                             protocolName(protocol), nullptr);
+           }) == UPNPCOMMAND_SUCCESS;
 }
 
 }  // namespace kova

@@ -2,8 +2,10 @@
 // Port mappings through the router's UPnP Internet Gateway Device (libminiupnpc).
 
 #include <memory>
+#include <vector>
 
 #include "platform/PortMapper.h"
+#include "platform/PortMapperWatchdog.h"
 
 namespace kova {
 
@@ -15,6 +17,8 @@ public:
     static constexpr int kSearchMs = 2000;
     // More devices than a home network has; the rest are not asked.
     static constexpr int kMaxDevices = 8;
+    // Any one call to the router, whatever the library would wait.
+    static constexpr std::chrono::milliseconds kCallBudget{4000};
 
     // descriptionUrl: use the device described there instead of searching (tests).
     explicit UpnpPortMapper(QString descriptionUrl = {});
@@ -29,8 +33,14 @@ public:
 
 private:
     struct Device;
+    // Runs one library call with the watchdog armed over its connections.
+    template <typename Call>
+    auto bounded(std::vector<RouterPeer> peers, std::chrono::milliseconds budget, Call call);
+    std::vector<RouterPeer> controlPeer() const;
+
     QString descriptionUrl_;
     std::unique_ptr<Device> device_;
+    PortMapperWatchdog watchdog_;
 };
 
 }  // namespace kova
