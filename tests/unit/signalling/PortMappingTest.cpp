@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/PortMapperWatchdog.h"
 #include "signalling/PortMappingCore.h"
 #include "signalling/PortMappingService.h"
 
@@ -210,6 +211,14 @@ TEST(PortMapping, AnswersBecomeValuesOrNothing) {
     EXPECT_TRUE(isReservedIpv4(*parseIpv4("172.31.255.255")));
     EXPECT_FALSE(isReservedIpv4(*parseIpv4("172.32.0.1")));
     EXPECT_FALSE(isReservedIpv4(*parseIpv4("8.8.8.8")));
+    // The watchdog knows the router's connections by these.
+    EXPECT_EQ(routerPeerOf("http://192.0.2.1:5000/ctl?x"), (RouterPeer{0xc0000201, 5000}));
+    EXPECT_EQ(routerPeerOf("http://192.0.2.1/desc.xml"), (RouterPeer{0xc0000201, 80}));
+    for (const char* bad :
+         {"http://router.lan:5000/", "http://192.0.2.1:0/", "http://192.0.2.1:65536",
+          "http://192.0.2.1:/", "https://192.0.2.1/", "http://[::1]:80/"}) {
+        EXPECT_FALSE(routerPeerOf(bad)) << bad;
+    }
 }
 
 }  // namespace
