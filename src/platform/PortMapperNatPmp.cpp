@@ -1,6 +1,8 @@
 #include "platform/PortMapperNatPmp.h"
 
 #include <arpa/inet.h>
+// The error texts are declared only on request.
+#define ENABLE_STRNATPMPERR
 #include <natpmp.h>
 #include <netinet/in.h>
 #include <sys/select.h>
@@ -46,24 +48,6 @@ struct NatPmpPortMapper::Session {
 
 namespace {
 
-QString natPmpError(int code) {
-    // The library's codes for the router's result codes 1..5.
-    switch (code) {
-        case NATPMP_ERR_UNSUPPORTEDVERSION:
-            return QStringLiteral("1 unsupported version");
-        case NATPMP_ERR_NOTAUTHORIZED:
-            return QStringLiteral("2 not authorized");
-        case NATPMP_ERR_NETWORKFAILURE:
-            return QStringLiteral("3 network failure");
-        case NATPMP_ERR_OUTOFRESOURCES:
-            return QStringLiteral("4 out of resources");
-        case NATPMP_ERR_UNSUPPORTEDOPCODE:
-            return QStringLiteral("5 unsupported opcode");
-        default:
-            return QString::number(code);
-    }
-}
-
 // Our address on the route to the gateway: a connected UDP socket's own
 // address, without sending anything.
 QString addressTowards(in_addr_t gateway) {
@@ -92,12 +76,12 @@ int natPmpProtocol(MapProtocol p) {
 
 }  // namespace
 
-NatPmpPortMapper::NatPmpPortMapper() = default;
+NatPmpPortMapper::NatPmpPortMapper(std::optional<std::uint32_t> gateway) : gateway_(gateway) {}
 NatPmpPortMapper::~NatPmpPortMapper() = default;
 
 std::optional<RouterFound> NatPmpPortMapper::discover() {
     auto session = std::make_unique<Session>();
-    if (initnatpmp(&session->pmp, 0, 0) != 0) {
+    if (initnatpmp(&session->pmp, gateway_ ? 1 : 0, htonl(gateway_.value_or(0))) != 0) {
         session->pmp.s = -1;
         return std::nullopt;
     }
@@ -134,7 +118,7 @@ MapOutcome NatPmpPortMapper::add(MapProtocol protocol, std::uint16_t port, const
         return {MapOutcome::Kind::NoAnswer, {}};
     }
     if (r != 0) {
-        return {MapOutcome::Kind::Refused, natPmpError(r)};
+        return {MapOutcome::Kind::Refused, QString::fromLatin1(strnatpmperr(r))};
     }
     const std::uint16_t given = response.pnu.newportmapping.mappedpublicport;
     if (given != port) {

@@ -13,7 +13,8 @@ public:
     // retries would go on for a minute.
     static constexpr std::chrono::milliseconds kAnswerWait{2000};
 
-    NatPmpPortMapper();
+    // gateway (host byte order): ask this one instead of the default route's (tests).
+    explicit NatPmpPortMapper(std::optional<std::uint32_t> gateway = std::nullopt);
     ~NatPmpPortMapper() override;
 
     std::optional<RouterFound> discover() override;
@@ -28,6 +29,7 @@ public:
 
 private:
     struct Session;
+    std::optional<std::uint32_t> gateway_;
     std::unique_ptr<Session> session_;
 };
 

@@ -2,7 +2,8 @@
 // on 127.0.0.1 (its description URL given, so no multicast search): one that
 // answers as a home router does, one that takes the connection and never
 // answers, which must hold neither start, stop nor the UI thread, and one
-// that drips its answer, which the library alone would wait for without end.
+// that drips its answer, which the library alone would wait for without end;
+// and a NAT-PMP gateway on 127.0.0.1:5351 through the real libnatpmp.
 #include "signalling/PortMappingService.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +16,11 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
+#include "platform/PortMapperNatPmp.h"
 #include "platform/PortMapperUpnp.h"
 
 namespace kova {
@@ -260,6 +263,107 @@ TEST(PortMappingIgd, DrippingRouterIsCutAtTheCallsBudget) {
     EXPECT_GE(clock.elapsed(), UpnpPortMapper::kCallBudget.count() - 100);
     EXPECT_LT(clock.elapsed(), 5000);
     igd.close();
+}
+
+// Answers the public address and mapping requests; UDP 6321 is held by
+// another host, so it offers 6400 instead. Silent: reads and never answers.
+class TestNatPmp {
+public:
+    explicit TestNatPmp(bool answers) {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(5351);
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        thread_ = std::thread([this, answers] { serve(answers); });
+    }
+    ~TestNatPmp() {
+        ::shutdown(fd_, SHUT_RDWR);
+        thread_.join();
+        ::close(fd_);
+    }
+    QStringList requests() {
+        std::lock_guard lock(m_);
+        return requests_;
+    }
+
+private:
+    void serve(bool answers) {
+        unsigned char in[16], out[16] = {};
+        sockaddr_in from{};
+        socklen_t n = sizeof from;
+        ssize_t got = 0;
+        while ((got = ::recvfrom(fd_, in, sizeof in, 0, reinterpret_cast<sockaddr*>(&from), &n)) >
+               0) {
+            if (got < 2 || !answers) {
+                continue;
+            }
+            out[1] = static_cast<unsigned char>(128 + in[1]);
+            std::size_t size = 12;
+            if (in[1] == 0) {
+                const std::uint32_t ip = htonl(0xcb007101);
+                std::memcpy(out + 8, &ip, 4);
+            } else {
+                const std::uint16_t priv = static_cast<std::uint16_t>(in[4] << 8 | in[5]);
+                const std::uint32_t life =
+                    std::uint32_t{in[8]} << 24 | in[9] << 16 | in[10] << 8 | in[11];
+                {
+                    std::lock_guard lock(m_);
+                    requests_
+                        << QString("%1 %2 %3").arg(in[1] == 1 ? "udp" : "tcp").arg(priv).arg(life);
+                }
+                const std::uint16_t pub =
+                    in[1] == 1 && priv == 6321 && life > 0 ? 6400 : (life ? priv : 0);
+                std::memcpy(out + 8, in + 4, 2);
+                out[10] = static_cast<unsigned char>(pub >> 8);
+                out[11] = static_cast<unsigned char>(pub);
+                std::memcpy(out + 12, in + 8, 4);
+                size = 16;
+            }
+            ::sendto(fd_, out, size, 0, reinterpret_cast<sockaddr*>(&from), n);
+        }
+    }
+
+    int fd_ = -1;
+    std::thread thread_;
+    std::mutex m_;
+    QStringList requests_;
+};
+
+PortMappingService::MakeMappers gatewayAtLoopback() {
+    return [] {
+        std::vector<std::unique_ptr<IPortMapper>> v;
+        v.push_back(std::make_unique<NatPmpPortMapper>(INADDR_LOOPBACK));
+        return v;
+    };
+}
+
+TEST(PortMappingNatPmp, TakesOnlyTheFixedPortsAndDeletesThemAtStop) {
+    TestNatPmp gateway(true);
+    PortMappingService service(true, kPorts, gatewayAtLoopback());
+    QSignalSpy changed(&service, &PortMappingService::changed);
+    service.start();
+    ASSERT_TRUE(changed.wait(5000));
+    const PortMappingState state = service.state();
+    EXPECT_EQ(state.method, "NAT-PMP");
+    EXPECT_EQ(state.externalAddress, "203.0.113.1");
+    EXPECT_EQ(describePort(state.ports[0]), "not forwarded: in use by another host");
+    EXPECT_EQ(describePort(state.ports[4]), "forwarded by the router");
+    service.stop();
+    const QStringList r = gateway.requests();
+    EXPECT_EQ(r.mid(0, 2), (QStringList{"udp 6321 3600", "udp 6321 0"}))
+        << "the other port offered is given back at once";
+    EXPECT_EQ(r.filter(" 0").size(), 5) << "one delete for each port taken, and that one";
+}
+
+TEST(PortMappingNatPmp, SilentGatewayIsGivenUpWithinTheWait) {
+    TestNatPmp gateway(false);
+    NatPmpPortMapper mapper(INADDR_LOOPBACK);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(mapper.discover());
+    EXPECT_LT(clock.elapsed(), NatPmpPortMapper::kAnswerWait.count() + 500);
 }
 
 }  // namespace
