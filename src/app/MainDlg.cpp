@@ -252,13 +252,14 @@ bool CMainDlg::initialise() {
     }
 
     show();
+    // Before the first-start profile dialog, which shows what the router did.
+    startPortMapping();
     const bool keepRunning = checkProfile();
     if (!quitFlag_) {
         selectVideoSource(true);
         control_->setOwner(this, profile_.name, profile_.email);
         chats_->setOwnName(profile_.name);
         presence_->start();
-        startPortMapping();
     }
     closeSplash();
     if (!quitFlag_) {
