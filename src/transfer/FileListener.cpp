@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "common/ThreadCheck.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpListener.h"
 #include "platform/TcpSocket.h"
@@ -175,6 +176,7 @@ void CFileListener::onThreadFinished(CSockThread* thread) {
     emit transferEnded(thread);
     // finished() comes just before the thread's very end; deleted only after it.
     thread->wait();
+    waitedForWorker(*thread);
     thread->deleteLater();
 }
 

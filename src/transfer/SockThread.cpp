@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "common/BalloonReporter.h"
+#include "common/ThreadCheck.h"
 #include "common/WindowMessages.h"
 #include "platform/TcpSocket.h"
 #include "transfer/DownloadDlg.h"
@@ -115,6 +116,11 @@ void CSockThread::requestStop() {
 }
 
 void CSockThread::run() {
+    transferOnThisThread();
+    markWorkerEnd();
+}
+
+void CSockThread::transferOnThisThread() {
     QEventLoop loop;
     TcpSocket stream;
     stream.attach(fd_);

@@ -72,6 +72,7 @@ protected:
     void run() override;
 
 private:
+    void transferOnThisThread();
     void askSave(const QString& fileName);
 
     int fd_;
