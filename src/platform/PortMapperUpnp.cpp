@@ -4,7 +4,10 @@
 #include <miniupnpc/upnpcommands.h>
 #include <miniupnpc/upnperrors.h>
 
-#include <cstring>
+#include <arpa/inet.h>
+
+#include <QFile>
+#include <algorithm>
 
 namespace kova {
 
@@ -29,27 +32,58 @@ QString upnpError(int code) {
                            : QString::number(code);
 }
 
+// The gateways of the default routes, host byte order.
+std::vector<std::uint32_t> defaultGateways() {
+    std::vector<std::uint32_t> gateways;
+    QFile routes(QStringLiteral("/proc/net/route"));
+    if (!routes.open(QIODevice::ReadOnly)) {
+        return gateways;
+    }
+    routes.readLine();  // the heading
+    // A handful of lines on any host; the cap only guards the loop.
+    for (int i = 0; i < 256 && !routes.atEnd(); ++i) {
+        const QList<QByteArray> f = routes.readLine().simplified().split(' ');
+        bool ok = false;
+        // The kernel prints addresses as the hex of their network-order bytes.
+        const std::uint32_t gateway = f.size() > 7 ? f[2].toUInt(&ok, 16) : 0;
+        if (ok && f[1] == "00000000" && f[7] == "00000000" && gateway != 0) {
+            gateways.push_back(ntohl(gateway));
+        }
+    }
+    return gateways;
+}
+
 // Search with every type at once and wait once: upnpDiscover() waits the
-// whole delay again for each type while nobody answers.
+// whole delay again for each type while nobody answers. Anyone on the LAN may
+// answer, and each device kept is asked for its description: only the
+// default gateway's few are kept, so a stranger cannot make us fetch from it.
 UPNPDev* search() {
     static const char* const kTypes[] = {"urn:schemas-upnp-org:device:InternetGatewayDevice:1",
                                          "urn:schemas-upnp-org:service:WANIPConnection:1",
                                          "urn:schemas-upnp-org:service:WANPPPConnection:1",
                                          "upnp:rootdevice", nullptr};
     int error = 0;
-    UPNPDev* list = upnpDiscoverDevices(kTypes, UpnpPortMapper::kSearchMs, nullptr, nullptr,
-                                        UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
-    // Anyone on the LAN may answer, and each device found is asked for its
-    // description: keep the first few.
-    UPNPDev* dev = list;
-    for (int i = 1; dev != nullptr && i < UpnpPortMapper::kMaxDevices; ++i) {
-        dev = dev->pNext;
-    }
-    if (dev != nullptr && dev->pNext != nullptr) {
-        freeUPNPDevlist(dev->pNext);
+    UPNPDev* found = upnpDiscoverDevices(kTypes, UpnpPortMapper::kSearchMs, nullptr, nullptr,
+                                         UPNP_LOCAL_PORT_ANY, 0, 2, &error, 1);
+    const std::vector<std::uint32_t> gateways = defaultGateways();
+    UPNPDev* kept = nullptr;
+    UPNPDev** tail = &kept;
+    int count = 0;
+    while (found != nullptr) {
+        UPNPDev* dev = found;
+        found = dev->pNext;
         dev->pNext = nullptr;
+        const std::optional<RouterPeer> peer = routerPeerOf(dev->descURL);
+        if (peer && count < UpnpPortMapper::kMaxDevices &&
+            std::find(gateways.begin(), gateways.end(), peer->ipv4) != gateways.end()) {
+            *tail = dev;
+            tail = &dev->pNext;
+            ++count;
+        } else {
+            freeUPNPDevlist(dev);
+        }
     }
-    return list;
+    return kept;
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ public:
     // The answers to one search all come within this; a router answers in well
     // under a second.
     static constexpr int kSearchMs = 2000;
-    // More devices than a home network has; the rest are not asked.
+    // More devices than a home router has; the rest are not asked.
     static constexpr int kMaxDevices = 8;
     // Any one call to the router, whatever the library would wait.
     static constexpr std::chrono::milliseconds kCallBudget{4000};
