@@ -117,6 +117,11 @@ start_two_hosts() {
   done
   ip -n "$ns_a" link set "va$$" up
   ip -n "$ns_b" link set "vb$$" up
+  start_host_sessions
+}
+
+# The work folder, and for Ann (a) and Bob (b) an X server and a home each.
+start_host_sessions() {
   work=$(mktemp -d)
   for side in a b; do
     mkdir -p "$work/$side/home/.config" "$work/$side/run"
@@ -140,6 +145,7 @@ end_two_hosts() {
   ip netns del "$ns_a" 2>/dev/null
   ip netns del "$ns_b" 2>/dev/null
   [ -z "${ns_c:-}" ] || ip netns del "$ns_c" 2>/dev/null
+  [ -z "${ns_r:-}" ] || ip netns del "$ns_r" 2>/dev/null
   rm -rf "$work"
 }
 
@@ -318,4 +324,78 @@ sigterm_ends() {
   [ "$status" = 0 ] || fail "SIGTERM with $what: exit status $status"
   [ "$(stat -c %s "$f" 2>/dev/null)" = 1344 ] || fail "SIGTERM with $what left no whole avset.cfg"
   [ "$(u16_at "$f" 192)" -ge 50 ] || fail "SIGTERM with $what left a broken avset.cfg"
+}
+
+# A home behind a router: Ann (a) at 198.51.100.130/25 on the router's LAN,
+# the router (r) at 198.51.100.129 and, outside, 203.0.113.1/24, masquerading
+# what leaves there; Bob (b) at 203.0.113.2 with no route into the home.
+start_router_hosts() {
+  need ip nft python3 Xvfb xdotool
+  [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
+  ns_a="kova_home_$$" ns_b="kova_inet_$$" ns_r="kova_rtr_$$"
+  ip netns add "$ns_a" 2>/dev/null || skip "cannot create network namespaces here"
+  ip netns add "$ns_b"
+  ip netns add "$ns_r"
+  lan_if="rl$$" wan_if="rw$$"
+  ip link add "ha$$" type veth peer name "$lan_if"
+  ip link add "ib$$" type veth peer name "$wan_if"
+  ip link set "ha$$" netns "$ns_a"
+  ip link set "ib$$" netns "$ns_b"
+  ip link set "$lan_if" netns "$ns_r"
+  ip link set "$wan_if" netns "$ns_r"
+  ip -n "$ns_a" addr add 198.51.100.130/25 dev "ha$$"
+  ip -n "$ns_r" addr add 198.51.100.129/25 dev "$lan_if"
+  ip -n "$ns_r" addr add 203.0.113.1/24 dev "$wan_if"
+  ip -n "$ns_b" addr add 203.0.113.2/24 dev "ib$$"
+  local ns
+  for ns in "$ns_a" "$ns_b" "$ns_r"; do
+    ip -n "$ns" link set lo up
+  done
+  ip -n "$ns_a" link set "ha$$" up
+  ip -n "$ns_b" link set "ib$$" up
+  ip -n "$ns_r" link set "$lan_if" up
+  ip -n "$ns_r" link set "$wan_if" up
+  ip -n "$ns_a" route add default via 198.51.100.129
+  ip netns exec "$ns_r" sysctl -qw net.ipv4.ip_forward=1
+  # The forward chain only counts, so that a test can see media pass.
+  ip netns exec "$ns_r" nft -f - <<NFT || skip "nftables does not work here"
+table ip kova_nat {
+  chain postrouting { type nat hook postrouting priority srcnat; oifname "$wan_if" masquerade; }
+}
+table ip kova_count {
+  chain forward { type filter hook forward priority filter; udp dport 6324 counter; udp sport 6324 counter; }
+}
+NFT
+  start_host_sessions
+}
+
+# start_igd [OPTION...]: the router's mapping service (tests/e2e/igd), its
+# requests logged to $work/igd.log.
+start_igd() {
+  : > "$work/igd.log"
+  (exec ip netns exec "$ns_r" /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/igd/test_igd.py" \
+    --lan-if "$lan_if" --wan-if "$wan_if" --lan-addr 198.51.100.129 --wan-addr 203.0.113.1 \
+    --log "$work/igd.log" "$@" > "$work/igd.out" 2>&1) &
+  igd_pid=$!
+  wait_for 10 grep -q ready "$work/igd.out" || fail "the router's mapping service did not start: $(cat "$work/igd.out")"
+}
+
+stop_igd() {
+  kill -TERM "$igd_pid" 2>/dev/null
+  wait "$igd_pid" 2>/dev/null
+}
+
+# The number of ports the router forwards inward.
+router_mappings() {
+  ip netns exec "$ns_r" nft list chain ip kova_nat prerouting 2>/dev/null | grep -c dnat
+}
+
+mapped() {
+  [ "$(router_mappings)" -eq "$1" ]
+}
+
+# Audio datagrams that passed the router so far, both ways.
+router_audio_packets() {
+  ip netns exec "$ns_r" nft list chain ip kova_count forward |
+    awk '{ for (i = 1; i < NF; i++) if ($i == "packets") n += $(i + 1) } END { print n + 0 }'
 }
