@@ -79,14 +79,12 @@ QString CPofileDlg::mail() const {
 void CPofileDlg::showPortMapping(const PortMappingState& state) {
     QStringList lines;
     if (!state.method.isEmpty()) {
-        QString router =
-            tr("Router: %1, external address %2")
-                .arg(state.method,
-                     state.externalAddress.isEmpty() ? tr("unknown") : state.externalAddress);
+        lines << tr("Router: %1, external address %2")
+                     .arg(state.method,
+                          state.externalAddress.isEmpty() ? tr("unknown") : state.externalAddress);
         if (state.reservedExternal) {
-            router += tr(" (not public: another router may be above it)");
+            lines << tr("(not a public address: another router may be above it)");
         }
-        lines << router;
     }
     for (const PortMappingState::Port& port : state.ports) {
         lines << QStringLiteral("%1 %2: %3")
