@@ -70,6 +70,9 @@ QString addressTowards(in_addr_t gateway) {
     return result;
 }
 
+// Also the type of the mapping's answer.
+static_assert(NATPMP_PROTOCOL_UDP == NATPMP_RESPTYPE_UDPPORTMAPPING &&
+              NATPMP_PROTOCOL_TCP == NATPMP_RESPTYPE_TCPPORTMAPPING);
 int natPmpProtocol(MapProtocol p) {
     return p == MapProtocol::Udp ? NATPMP_PROTOCOL_UDP : NATPMP_PROTOCOL_TCP;
 }
@@ -119,6 +122,11 @@ MapOutcome NatPmpPortMapper::add(MapProtocol protocol, std::uint16_t port, const
     }
     if (r != 0) {
         return {MapOutcome::Kind::Refused, QString::fromLatin1(strnatpmperr(r))};
+    }
+    // A late answer to an earlier request is no answer to this one.
+    if (response.type != natPmpProtocol(protocol) ||
+        response.pnu.newportmapping.privateport != port) {
+        return {MapOutcome::Kind::NoAnswer, {}};
     }
     const std::uint16_t given = response.pnu.newportmapping.mappedpublicport;
     if (given != port) {

@@ -44,12 +44,11 @@ void PortMappingCore::startUp(Clock::time_point now, const std::function<bool()>
     state_.method = found->method;
     state_.externalAddress = found->externalAddress;
     state_.reservedExternal = found->reservedExternal;
-    qCInfo(lcPortMap).noquote() << "port mapping: router found (" + found->method +
-                                       "), external address"
-                                << found->externalAddress
-                                << (found->reservedExternal ? "(reserved: another NAT may be above)"
-                                                            : "")
-                                << "our address" << lanAddress_;
+    const QString note =
+        found->reservedExternal ? QStringLiteral(" (reserved: another NAT above?)") : QString();
+    qCInfo(lcPortMap).noquote()
+        << QStringLiteral("port mapping: router found (%1), external address %2%3, our address %4")
+               .arg(found->method, found->externalAddress, note, lanAddress_);
     for (int i = 0; i < state_.ports.size(); ++i) {
         if (cancelled()) {
             return;
