@@ -3,15 +3,18 @@
 #include "audio/AudioCapture.h"
 #include "audio/AudioCompressorDlg.h"
 #include "audio/AudioPlayer.h"
-#include "signalling/DlgMessage.h"
+#include "audio/EchoTap.h"
 #include "common/WindowMessages.h"
 #include "config/AvSettings.h"
+#include "config/OwnSettings.h"
+#include "config/ProgramPaths.h"
 #include "media/MediaSocket.h"
 #include "platform/AlsaWaveIn.h"
 #include "platform/AlsaWaveOut.h"
 #include "platform/AudioCodecLibav.h"
 #include "platform/VideoCodecFfmpeg.h"
 #include "signalling/ControlChannel.h"
+#include "signalling/DlgMessage.h"
 #include "video/DeviceList.h"
 #include "video/LocalVideo.h"
 #include "video/SendVideoWnd.h"
@@ -52,6 +55,10 @@ void ConferenceMedia::setUpAudio() {
     capture_->setDeviceIndex(s.audioDeviceIndex);
     capture_->setDestinationFormat(s.audioFormat);
     capture_->setBufferLength(s.audioBufferLength);
+    const OwnSettings own(joinPath(setup_.programFolder, QStringLiteral("kova.ini")));
+    capture_->setProcessing({own.get(switches::kEchoCancellation),
+                             own.get(switches::kNoiseSuppression),
+                             own.get(switches::kGainControl)});
     if (!capture_->IsRealTime()) {
         // The choice holds for this run; only the devices dialog stores one.
         auto format = capture_->destinationFormat();
@@ -135,7 +142,13 @@ void ConferenceMedia::prepare(const PeerMedia& peer) {
         services.control = setup_.control;
         services.mainWindow = setup_.mainWindow;
         services.warn = warn_;
-        services.makeWaveOut = [] { return std::make_unique<AlsaWaveOut>(); };
+        // What the loudspeaker plays is the echo canceller's reference.
+        services.makeWaveOut = [this]() -> std::unique_ptr<IWaveOut> {
+            auto device = std::make_unique<AlsaWaveOut>();
+            AlsaWaveOut* alsa = device.get();
+            return std::make_unique<CEchoTapWaveOut>(std::move(device), capture_->echoReference(),
+                                                     [alsa] { return alsa->delayFrames(); });
+        };
         receiving_ = new CRecDlg(peer.name, services);
     }
     receiving_->SetPeer(peer.parameters.compressorFourCC, peer.parameters, peer.audioFrameSize);

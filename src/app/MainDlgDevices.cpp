@@ -8,6 +8,7 @@
 #include "audio/AudioCapture.h"
 #include "audio/PropertiesDlg.h"
 #include "common/WindowMessages.h"
+#include "config/ProgramPaths.h"
 #include "platform/V4l2Controls.h"
 #include "platform/V4l2Device.h"
 #include "video/CameraSetupDlg.h"
@@ -49,6 +50,7 @@ std::unique_ptr<CPropertiesDlg> CMainDlg::prepareDevicesDialog(bool startUp) {
     dlg->setAudioCapture(&media_->capture());
     // Also at start-up: codec options saved anywhere else would be lost.
     dlg->setCodecFolder(setup_.programFolder);
+    dlg->setOwnSettingsFile(joinPath(setup_.programFolder, QStringLiteral("kova.ini")));
     dlg->setAudioBufferLength(settings_.audioBufferLength);
     return dlg;
 }

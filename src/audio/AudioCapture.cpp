@@ -145,6 +145,7 @@ bool CAudioCapture::open() {
         balloon(kStreamOpenFailed);
         return false;
     }
+    processing_.begin(source_);
     chunk_ = sourceChunkBytes(bufferMs_, source_.samplesPerSec, source_.blockAlign);
     try {
         sourceBuffer_.assign(chunk_, std::byte{0});
@@ -171,9 +172,15 @@ bool CAudioCapture::open() {
     return true;
 }
 
+void CAudioCapture::setProcessorFactory(CCaptureProcessing::Factory factory) {
+    Q_ASSERT(!running_);
+    processing_.setFactory(std::move(factory));
+}
+
 void CAudioCapture::closeAll() {
     device_.close();
     stream_.reset();
+    processing_.end();
     buffers_.clear();
     allocated_ = 0;
     queued_ = 0;
@@ -217,7 +224,9 @@ int CAudioCapture::Start() {
 void CAudioCapture::captureLoop() {
     while (WaveInBuffer* buffer = device_.waitBuffer()) {
         --queued_;
-        if (!feed(buffer->data.data(), std::min(buffer->recorded, buffer->data.size()))) {
+        const auto out = [this](const std::byte* data, std::size_t n) { return feed(data, n); };
+        if (!processing_.process(buffer->data.data(),
+                                 std::min(buffer->recorded, buffer->data.size()), out)) {
             stopping_ = 1;
             device_.reset();
             break;
@@ -236,7 +245,8 @@ void CAudioCapture::captureLoop() {
         QThread::yieldCurrentThread();
     }
     // The device ended without a stop: send what was collected, end-flagged.
-    if (!stopping_) {
+    if (!stopping_ &&
+        processing_.flush([this](const std::byte* data, std::size_t n) { return feed(data, n); })) {
         while (compressStep(true) && collected_ > 0) {
         }
     }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "audio/CaptureProcessing.h"
 #include "formats/WaveFormat.h"
 #include "platform/AudioCodecs.h"
 #include "platform/WaveIn.h"
@@ -51,6 +52,16 @@ public:
     std::uint16_t bufferLength() const { return bufferMs_; }
     void setBufferLength(std::uint16_t ms) { bufferMs_ = ms; }
     const WaveFormat& sourceFormat() const { return source_; }
+
+    // Echo cancellation, noise suppression and gain control of what we send;
+    // all off (the default) sends the device's bytes untouched. Any thread.
+    void setProcessing(const AudioProcessingSwitches& on) { processing_.setSwitches(on); }
+    AudioProcessingSwitches processing() const { return processing_.switches(); }
+    // Where the output device leaves the peer's sound for the echo canceller.
+    CEchoReference& echoReference() { return processing_.reference(); }
+    // Tests: a processor of their own instead of the WebRTC one.
+    void setProcessorFactory(CCaptureProcessing::Factory factory);
+    const CCaptureProcessing& processingStage() const { return processing_; }
 
     // Always 1; success shows in isRunning().
     int Start();
@@ -128,6 +139,7 @@ private:
     std::vector<std::unique_ptr<WaveInBuffer>> buffers_;
     std::vector<std::byte> sourceBuffer_;
     std::vector<std::byte> destBuffer_;
+    CCaptureProcessing processing_;
 };
 
 }  // namespace kova

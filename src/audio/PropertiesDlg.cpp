@@ -1,5 +1,6 @@
 #include "audio/PropertiesDlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,7 +9,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <optional>
 
+#include "config/OwnSettings.h"
 #include "video/CaptureGraph.h"
 #include "video/DeviceList.h"
 #include "video/VideoCodec.h"
@@ -30,6 +33,9 @@ CPropertiesDlg::CPropertiesDlg(bool hideCancel, QWidget* parent) : QDialog(paren
     audioPropertiesButton_ = new QPushButton(QStringLiteral("Properties"), this);
     bufferLengths_ = new QComboBox(this);
     bufferLengths_->addItems({QStringLiteral("50"), QStringLiteral("100"), QStringLiteral("200")});
+    echoBox_ = new QCheckBox(QStringLiteral("Echo cancellation"), this);
+    noiseBox_ = new QCheckBox(QStringLiteral("Noise suppression"), this);
+    gainBox_ = new QCheckBox(QStringLiteral("Automatic gain"), this);
     okButton_ = new QPushButton(QStringLiteral("OK"), this);
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
     okButton_->setDefault(true);
@@ -50,6 +56,12 @@ CPropertiesDlg::CPropertiesDlg(bool hideCancel, QWidget* parent) : QDialog(paren
     grid->addWidget(audioPropertiesButton_, 7, 1, Qt::AlignTop);
     grid->addWidget(new QLabel(QStringLiteral("Audio buffer in milliseconds"), this), 8, 0);
     grid->addWidget(bufferLengths_, 8, 1);
+    auto* processing = new QHBoxLayout;
+    for (QCheckBox* box : {echoBox_, noiseBox_, gainBox_}) {
+        processing->addWidget(box);
+    }
+    processing->addStretch();
+    grid->addLayout(processing, 9, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(okButton_);
@@ -168,6 +180,16 @@ void CPropertiesDlg::initialise() {
         audioFormat_ = capture_->destinationFormat();
     }
 
+    // Without a file the boxes show what a fresh installation has.
+    std::optional<OwnSettings> own;
+    if (!ownSettingsFile_.isEmpty()) {
+        own.emplace(ownSettingsFile_);
+    }
+    const auto stored = [&own](const OwnSwitch& s) { return own ? own->get(s) : s.fallback; };
+    echoBox_->setChecked(stored(switches::kEchoCancellation));
+    noiseBox_->setChecked(stored(switches::kNoiseSuppression));
+    gainBox_->setChecked(stored(switches::kGainControl));
+
     bufferLengths_->setCurrentIndex(0);
     for (int i = 0; i < bufferLengths_->count(); ++i) {
         bool ok = false;
@@ -242,6 +264,18 @@ void CPropertiesDlg::accept() {
     const QString text = index >= 0 ? bufferLengths_->itemText(index) : QStringLiteral("50");
     const int ms = text.toInt();
     audioBufferLength_ = ms >= kMinBufferMs ? ms : kMinBufferMs;
+    const AudioProcessingSwitches on{echoBox_->isChecked(), noiseBox_->isChecked(),
+                                     gainBox_->isChecked()};
+    if (!ownSettingsFile_.isEmpty()) {
+        // A file that cannot be written loses the choice for later runs only.
+        OwnSettings own(ownSettingsFile_);
+        own.set(switches::kEchoCancellation, on.echoCancellation);
+        own.set(switches::kNoiseSuppression, on.noiseSuppression);
+        own.set(switches::kGainControl, on.gainControl);
+    }
+    if (capture_ != nullptr) {
+        capture_->setProcessing(on);
+    }
     QDialog::accept();
 }
 

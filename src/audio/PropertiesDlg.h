@@ -3,6 +3,8 @@
 // device, the audio codec and the audio buffer length. The opener hands in
 // the current values and reads them back after OK; the recording device is
 // applied at once by the audio "Properties" button, even if later cancelled.
+// The audio processing switches are read from and, on OK, stored in kova.ini
+// and handed to the capture, which applies them from its next buffer.
 
 #include <QDialog>
 #include <QString>
@@ -11,6 +13,7 @@
 
 #include "audio/AudioCapture.h"
 
+class QCheckBox;
 class QComboBox;
 class QListWidget;
 class QPushButton;
@@ -55,6 +58,8 @@ public:
     void setCodecFolder(const QString& folder) { codecFolder_ = folder; }
     void setAudioCapture(CAudioCapture* capture) { capture_ = capture; }
     void setAudioBufferLength(int ms) { audioBufferLength_ = ms; }
+    // kova.ini of the program folder; none: the switches are not stored.
+    void setOwnSettingsFile(const QString& path) { ownSettingsFile_ = path; }
 
     QString videoDeviceName() const { return videoDeviceName_; }
     QString videoCodecName() const { return videoCodecName_; }
@@ -67,6 +72,9 @@ public:
     QComboBox* videoCodecs() const { return videoCodecList_; }
     QListWidget* audioSources() const { return audioSources_; }
     QComboBox* bufferLengths() const { return bufferLengths_; }
+    QCheckBox* echoCancellation() const { return echoBox_; }
+    QCheckBox* noiseSuppression() const { return noiseBox_; }
+    QCheckBox* gainControl() const { return gainBox_; }
     QPushButton* button(int id) const;
 
     int exec() override;
@@ -92,12 +100,16 @@ private:
     CAudioCapture* capture_ = nullptr;
     CAudioCapture::FormatArea audioFormat_{};
     int audioBufferLength_ = kDefaultBufferMs;
+    QString ownSettingsFile_;
     bool initialised_ = false;
 
     QListWidget* videoSources_ = nullptr;
     QComboBox* videoCodecList_ = nullptr;
     QListWidget* audioSources_ = nullptr;
     QComboBox* bufferLengths_ = nullptr;
+    QCheckBox* echoBox_ = nullptr;
+    QCheckBox* noiseBox_ = nullptr;
+    QCheckBox* gainBox_ = nullptr;
     QPushButton* cameraButton_ = nullptr;
     QPushButton* inputButton_ = nullptr;
     QPushButton* crossbarButton_ = nullptr;

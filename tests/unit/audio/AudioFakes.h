@@ -20,6 +20,7 @@
 #include "media/FrameSink.h"
 #include "platform/AudioCodecLibav.h"
 #include "platform/AudioCodecs.h"
+#include "platform/AudioProcessing.h"
 #include "platform/WaveIn.h"
 #include "platform/WaveOut.h"
 
@@ -311,6 +312,34 @@ public:
         return out;
     }
     std::vector<std::vector<std::byte>> frames;
+};
+
+// Adds one to every near-end sample and records what it was given.
+class FakeProcessor : public IAudioProcessor {
+public:
+    struct Log {
+        std::vector<AudioProcessingSwitches> switches;
+        std::vector<std::int16_t> farFirst;  // first sample of each far block
+        std::vector<int> delays;
+        std::size_t nearBlocks = 0;
+    };
+    explicit FakeProcessor(Log& log) : log_(log) {}
+    bool setSwitches(const AudioProcessingSwitches& on) override {
+        log_.switches.push_back(on);
+        return true;
+    }
+    void analyzeFarEnd(ConstBlock block) override { log_.farFirst.push_back(block[0]); }
+    bool processNearEnd(Block block, int delayMs) override {
+        for (auto& s : block) {
+            ++s;
+        }
+        log_.delays.push_back(delayMs);
+        ++log_.nearBlocks;
+        return true;
+    }
+
+private:
+    Log& log_;
 };
 
 }  // namespace kova::test

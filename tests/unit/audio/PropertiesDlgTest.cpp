@@ -1,18 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
 
 #include "AudioFakes.h"
 #include "audio/PropertiesDlg.h"
+#include "config/OwnSettings.h"
 #include "platform/VideoCodecDriver.h"
+#include "support/TempDir.h"
 #include "video/DeviceList.h"
 
 namespace kova {
 namespace {
 
 using namespace kova::test;
+using test::TempDir;
 
 class ListedCodecs : public IVideoCodecProvider {
 public:
@@ -121,6 +125,41 @@ TEST(PropertiesDlg, OkReadsBackTheSelectedSourceAndCodecAndHidesCancelAtStartUp)
     EXPECT_EQ(dlg.videoDeviceName(), devices.Name(1));
     EXPECT_EQ(dlg.videoCodecName(), "Xvid");
     EXPECT_EQ(dlg.videoCodecHandler(), codec("XVID", "").fourCC);
+}
+
+TEST(PropertiesDlg, ProcessingBoxesShowKovaIniAndOkStoresAndAppliesThem) {
+    TempDir dir;
+    const QString ini = dir.path("kova.ini");
+    FakeWaveIn device;
+    RecordingCodecs codecs;
+    FakeBalloons balloons;
+    FakePrompt prompt;
+    FakeChooser chooser;
+    CAudioCapture capture(device, codecs, balloons, prompt, chooser);
+    {
+        // A fresh installation: all three on.
+        CPropertiesDlg dlg(false);
+        dlg.setOwnSettingsFile(ini);
+        dlg.initialise();
+        EXPECT_TRUE(dlg.echoCancellation()->isChecked());
+        EXPECT_TRUE(dlg.noiseSuppression()->isChecked());
+        EXPECT_TRUE(dlg.gainControl()->isChecked());
+        EXPECT_EQ(dlg.gainControl()->text(), "Automatic gain");
+    }
+    OwnSettings(ini).set(switches::kNoiseSuppression, false);
+    CPropertiesDlg dlg(false);
+    dlg.setOwnSettingsFile(ini);
+    dlg.setAudioCapture(&capture);
+    dlg.initialise();
+    EXPECT_FALSE(dlg.noiseSuppression()->isChecked());
+    dlg.echoCancellation()->setChecked(false);
+    dlg.accept();
+    const AudioProcessingSwitches expected{false, false, true};
+    EXPECT_EQ(capture.processing(), expected);
+    const OwnSettings stored(ini);
+    EXPECT_FALSE(stored.get(switches::kEchoCancellation));
+    EXPECT_FALSE(stored.get(switches::kNoiseSuppression));
+    EXPECT_TRUE(stored.get(switches::kGainControl));
 }
 
 }  // namespace
