@@ -84,14 +84,15 @@ public:
     ~TestIgd() { close(); }
     // Pending connections are reset: a waiting request ends.
     void close() {
-        if (fd_ >= 0) {
-            ::shutdown(fd_, SHUT_RDWR);
-            ::close(fd_);
-            fd_ = -1;
+        if (fd_ < 0) {
+            return;
         }
+        ::shutdown(fd_, SHUT_RDWR);  // wakes the accept
         if (thread_.joinable()) {
             thread_.join();
         }
+        ::close(fd_);
+        fd_ = -1;
     }
     QString url() const { return QStringLiteral("http://127.0.0.1:%1/desc.xml").arg(port_); }
     QStringList requests() {
