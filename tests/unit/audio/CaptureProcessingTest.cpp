@@ -267,24 +267,5 @@ TEST(WebRtcProcessor, SilenceClippingAndLongUnderrunsNeitherBlowUpNorMute) {
     EXPECT_GT(rig.stage.nearBlocks(), 1400u);
 }
 
-TEST(WebRtcProcessor, SyntheticEchoIsCancelledAndOurVoicePassesWhenThePeerStops) {
-    WebRtcRig rig({true, false, false});
-    // The loudspeaker's sound comes back 60 ms later at a quarter of its level.
-    const WebRtcRig::Signal far = [](std::size_t i) {
-        return tone(500, 8000, i) + tone(1230, 4000, i);
-    };
-    const WebRtcRig::Signal echo = [&far](std::size_t i) {
-        return i < 480 ? 0.0 : 0.25 * far(i - 480);
-    };
-    const double off = 0.25 * std::sqrt((8000.0 * 8000 + 4000.0 * 4000) / 2);
-    const double on = rig.run(500, 200, echo, &far);
-    const double erle = 20 * std::log10(off / std::max(on, 1e-3));
-    std::printf("synthetic echo: %.0f rms without, %.1f with cancellation: %.1f dB\n", off, on,
-                erle);
-    EXPECT_GT(erle, 20.0);
-    const WebRtcRig::Signal speech = [](std::size_t i) { return tone(440, 3000, i); };
-    EXPECT_GT(rig.run(300, 100, speech, nullptr), 0.7 * 3000 / std::sqrt(2.0));
-}
-
 }  // namespace
 }  // namespace kova
