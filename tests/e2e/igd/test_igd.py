@@ -95,6 +95,7 @@ class Router:
             found = re.search(r"# handle (\d+)", out or "")
             if not found:
                 raise UpnpError(501)
+            forget_flows(proto, (self.opts.wan_addr, ext), (client, port))
             expires = time.monotonic() + lease if lease else None
             self.maps[(proto, ext)] = dict(client=client, port=port, expires=expires,
                                            handle=found.group(1), desc=desc)
@@ -154,6 +155,45 @@ def nft(args):
         sys.stderr.write(f"nft {args}: {done.stderr}")
         return None
     return done.stdout
+
+
+def nl_attrs(data):
+    i = 0
+    while i + 4 <= len(data):
+        size, kind = struct.unpack_from("=HH", data, i)
+        if size < 4:
+            return
+        yield kind & 0x3FFF, data[i + 4:i + size]
+        i += (size + 3) & ~3
+
+
+def forget_flows(proto, outside, inside):
+    """Flows that crossed the router before a mapping keep their connection
+    tracking entries: the new DNAT rule never sees datagrams to the outside port,
+    and the client's own earlier datagrams from the inside port hold a NAT port
+    of their own, so that inbound replies would get a source port rewritten.
+    Drop both over ctnetlink, for the forwarding to take effect at once."""
+    ctnl = lambda kind, flags, body: struct.pack("=IHHII", 20 + len(body), 0x100 | kind, flags,
+                                                 0, 0) + struct.pack("=BBH", socket.AF_INET, 0, 0) + body
+    number = 17 if proto == "udp" else 6
+    end = lambda e: (socket.inet_aton(e[0]), struct.pack("!H", e[1]))
+    with socket.socket(socket.AF_NETLINK, socket.SOCK_RAW, 12) as nl:  # NETLINK_NETFILTER
+        nl.send(ctnl(1, 0x301, b""))  # IPCTNL_MSG_CT_GET, a dump
+        stale, done = [], False
+        while not done:
+            data, i = nl.recv(65536), 0
+            while i + 16 <= len(data) and not done:
+                size, kind = struct.unpack_from("=IH", data, i)
+                done = kind in (2, 3) or size < 16  # NLMSG_ERROR, NLMSG_DONE
+                for a, orig in nl_attrs(data[i + 20:i + size]) if kind == 0x100 else []:
+                    found = dict(nl_attrs(orig)) if a == 1 else {}  # CTA_TUPLE_ORIG
+                    ip, l4 = dict(nl_attrs(found.get(1, b""))), dict(nl_attrs(found.get(2, b"")))
+                    ends = [(ip.get(k), l4.get(k + 1)) for k in (1, 2)]  # source, destination
+                    if l4.get(1) == bytes([number]) and (ends[1] == end(outside) or ends[0] == end(inside)):
+                        stale.append(orig)
+                i += (size + 3) & ~3
+        for orig in stale:  # IPCTNL_MSG_CT_DELETE of that original tuple
+            nl.send(ctnl(2, 1, struct.pack("=HH", 4 + len(orig), 0x8001) + orig))
 
 
 def soap_args(body):
