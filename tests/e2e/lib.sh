@@ -363,7 +363,11 @@ table ip kova_nat {
   chain postrouting { type nat hook postrouting priority srcnat; oifname "$wan_if" masquerade; }
 }
 table ip kova_count {
-  chain forward { type filter hook forward priority filter; udp dport 6324 counter; udp sport 6324 counter; }
+  chain forward {
+    type filter hook forward priority filter;
+    iifname "$lan_if" udp dport 6324 counter
+    iifname "$wan_if" udp dport 6324 counter
+  }
 }
 NFT
   start_host_sessions
@@ -394,8 +398,55 @@ mapped() {
   [ "$(router_mappings)" -eq "$1" ]
 }
 
-# Audio datagrams that passed the router so far, both ways.
+# The audio datagrams that crossed the router so far in the direction with fewer.
 router_audio_packets() {
-  ip netns exec "$ns_r" nft list chain ip kova_count forward |
-    awk '{ for (i = 1; i < NF; i++) if ($i == "packets") n += $(i + 1) } END { print n + 0 }'
+  ip netns exec "$ns_r" nft list chain ip kova_count forward | awk '
+    { for (i = 1; i < NF; i++) if ($i == "packets") c[n++] = $(i + 1) }
+    END { print (n < 2 ? 0 : c[0] < c[1] ? c[0] : c[1]) }'
+}
+
+# visible_windows SIDE: the ids of that side's visible windows, sorted.
+visible_windows() {
+  on "$1" xdotool search --onlyvisible --name '.*' 2>/dev/null | sort
+}
+
+# new_window SIDE BEFORE: NEW = a visible window of that side not in BEFORE
+# (a visible_windows list), waiting up to 10 s for it.
+new_window() {
+  local until=$((SECONDS + 10))
+  while :; do
+    NEW=$(comm -13 <(printf '%s\n' "$2") <(visible_windows "$1") | tail -n 1)
+    [ -z "$NEW" ] || return 0
+    [ $SECONDS -lt $until ] || return 1
+    sleep 0.1
+  done
+}
+
+# send_file SIDE PEER PATH: offers a file from that side's chat window with PEER
+# through its "Send File to Contact" button and the open-file dialog.
+send_file() {
+  local s=${QT_SCALE_FACTOR:-1} before
+  eval "$(on "$1" xdotool getwindowgeometry --shell "$(on "$1" visible_window "$2" | head -n 1)")"
+  before=$(visible_windows "$1")
+  on "$1" xdotool mousemove 0 0
+  # The button's centre in a chat window of the default size.
+  on "$1" xdotool mousemove --sync $((X + 118 * s)) $((Y + 306 * s)) click 1
+  new_window "$1" "$before" || fail "host $1 shows no file dialog"
+  on "$1" xdotool windowfocus --sync "$NEW"
+  sleep 0.3
+  on "$1" xdotool type --delay 5 "$3"
+  on "$1" xdotool key Return
+}
+
+# save_file SIDE BEFORE: answers the save question that came after BEFORE, and
+# the save dialog after it, keeping the suggested path.
+save_file() {
+  local step before=$2
+  for step in question dialog; do
+    new_window "$1" "$before" || fail "host $1 was not shown the $step for a file"
+    before=$(visible_windows "$1")
+    on "$1" xdotool windowfocus --sync "$NEW"
+    sleep 0.3
+    on "$1" xdotool key Return
+  done
 }

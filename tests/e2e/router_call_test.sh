@@ -2,8 +2,9 @@
 # Ann at home behind a router, Bob outside calling the router's address. With
 # port mapping switched off Ann asks the router nothing and Bob's call never
 # reaches her; with it on she has the router forward her five ports, over UPnP
-# and, on a router without it, over NAT-PMP: Bob's call rings, pictures, sound,
-# chat and a file pass both ways, and her quit takes the forwarding back.
+# and, on a router without it, over NAT-PMP: a chat line passes each way, a file
+# from Bob arrives, his call rings with pictures and sound both ways, and her
+# quit takes the forwarding back.
 set -uo pipefail
 kova=$1
 . "$(dirname "$0")/lib.sh"
@@ -84,6 +85,14 @@ sleep 0.3
 on a xdotool type --delay 5 "Hello Bob"
 on a xdotool key Return
 wait_for 10 logged b 'message from "203.0.113.1"' || fail "Ann's line did not reach Bob"
+
+# A file from Bob, into Ann's home folder, over the forwarded TCP port.
+head -c 20000 /dev/urandom > "$work/b/home/notes.bin"
+ann_windows=$(visible_windows a)
+send_file b Ann "$work/b/home/notes.bin"
+save_file a "$ann_windows"
+arrived() { cmp -s "$work/b/home/notes.bin" "$work/a/home/notes.bin"; }
+wait_for 10 arrived || fail "Bob's file did not arrive whole at Ann's"
 bob_calls_ann 1
 
 # Sound crosses the router both ways.
@@ -103,4 +112,4 @@ grep -q "^natpmp map udp 6321 -> 198.51.100.130:6321 ext 6321 lease 3600" "$work
   fail "Ann did not map her control port for an hour: $(cat "$work/igd.log")"
 bob_calls_ann 2
 quit_ann NAT-PMP
-echo "PASS: behind a router, switched off asks nothing; UPnP and NAT-PMP each forward Ann's five ports for Bob's call, and her quit takes them back"
+echo "PASS: behind a router, switched off asks nothing; UPnP and NAT-PMP each forward Ann's five ports for Bob's chat, file and call, and her quit takes them back"
