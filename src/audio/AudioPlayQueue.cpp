@@ -96,9 +96,11 @@ void CAudioPlayQueue::put(ByteSpan frame, int sequence) {
         if (s.state.load() != Free) {
             continue;
         }
+        seeHandOver(&s);
         s.length = static_cast<std::uint32_t>(std::min<std::size_t>(frame.size(), capacity_));
         std::memcpy(s.data.data(), frame.data(), s.length);
         // Release: the consumer sees the bytes once it sees Filled.
+        markHandOver(&s);
         s.state.store(Filled, std::memory_order_release);
         ++filled_;
         return;
@@ -181,11 +183,13 @@ bool CAudioPlayQueue::playOne() {
         readPos_ = pos;
     }
     Slot& s = slots_[pos];
+    seeHandOver(&s);
     s.state = Playing;
     lastPlayedBytes_ = s.length;
     if (owner_ != nullptr) {
         owner_->Write(ByteSpan(s.data.data(), s.length));
     }
+    markHandOver(&s);
     s.state.store(Free, std::memory_order_release);
     --filled_;
     readPos_ = (pos + 1) % kSlots;

@@ -47,6 +47,20 @@ inline void waitedForWorker([[maybe_unused]] QThread& worker) {
 #endif
 }
 
+// Marks a hand-over that an atomic's release/acquire pair already orders, for
+// the places where ThreadSanitizer was seen to miss that pair.
+inline void markHandOver([[maybe_unused]] const void* what) {
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(const_cast<void*>(what));
+#endif
+}
+
+inline void seeHandOver([[maybe_unused]] const void* what) {
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(const_cast<void*>(what));
+#endif
+}
+
 template <typename Body>
 QThread* createWorker(Body body) {
     return QThread::create([body = std::move(body)]() mutable {
