@@ -17,7 +17,6 @@ start_pulse b
 ann_ini="$work/a/home/.config/kova/kova.ini"
 
 start_ann() {
-  : > "$work/a.log"
   started=$(date +%s%N)
   kova_on a "$kova"
   on a wait_for 20 visible_window "$title" || fail "Ann's window did not show"

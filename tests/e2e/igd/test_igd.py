@@ -35,10 +35,10 @@ def service(kind, name):
             f"<SCPDURL>/{name}.xml</SCPDURL></service>")
 
 
-def device(kind, name, services, children=""):
+def device(kind, name, services, children="", udn=None):
     return (f"<device><deviceType>urn:schemas-upnp-org:device:{kind}</deviceType>"
             f"<friendlyName>{name}</friendlyName><manufacturer>KOVA tests</manufacturer>"
-            f"<modelName>{name}</modelName><UDN>{UUID}-{kind[:-2]}</UDN>"
+            f"<modelName>{name}</modelName><UDN>{udn or UUID + '-' + kind[:-2]}</UDN>"
             f"<serviceList>{services}</serviceList>{children}</device>")
 
 
@@ -47,8 +47,8 @@ ROOT_DESC = ('<?xml version="1.0"?>\r\n<root xmlns="urn:schemas-upnp-org:device-
                  "InternetGatewayDevice:1", "Test router", "", "<deviceList>" + device(
                      "WANDevice:1", "WAN device", service(CIF, "WANCommonIFC1"), "<deviceList>" +
                      device("WANConnectionDevice:1", "WAN connection",
-                            service(WANIP, "WANIPConn1")) + "</deviceList>") + "</deviceList>")
-             .replace(f"{UUID}-InternetGatewayDevice", UUID) + "</root>\r\n")
+                            service(WANIP, "WANIPConn1")) + "</deviceList>") + "</deviceList>",
+                 UUID) + "</root>\r\n")
 SCPD = ('<?xml version="1.0"?>\r\n<scpd xmlns="urn:schemas-upnp-org:service-1-0"><specVersion>'
         '<major>1</major><minor>0</minor></specVersion><actionList/><serviceStateTable/></scpd>\r\n')
 UPNP_ERRORS = {401: "Invalid Action", 402: "Invalid Args", 501: "Action Failed",
