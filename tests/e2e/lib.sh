@@ -222,16 +222,18 @@ accept_on() {
   on "$side" xdotool key Return
 }
 
-# start_pulse SIDE: a PulseAudio of that host's own, with a 440 Hz sine as the
-# microphone and a null sink as the loudspeaker; ALSA's "default" reaches it,
-# and "kova_monitor" records what the loudspeaker played. Skips without it.
+# start_pulse SIDE [quiet]: a PulseAudio of that host's own, with a 440 Hz sine
+# (quiet: silence, for play_into_mic) as the microphone and a null sink as the
+# loudspeaker; ALSA's "default" reaches it, and "kova_monitor" records what the
+# loudspeaker played. Skips without it.
 start_pulse() {
-  local side=$1 home="$work/$1/home" run="$work/$1/run"
+  local side=$1 home="$work/$1/home" run="$work/$1/run" sine="load-module module-sine sink=src_sink frequency=440"
   need pulseaudio sox
-  cat > "$work/$side/default.pa" <<'PA'
+  [ "${2:-}" != quiet ] || sine=
+  cat > "$work/$side/default.pa" <<PA
 load-module module-null-sink sink_name=kova_sink rate=8000 channels=1
 load-module module-null-sink sink_name=src_sink rate=8000 channels=1
-load-module module-sine sink=src_sink frequency=440
+$sine
 load-module module-native-protocol-unix
 set-default-sink kova_sink
 set-default-source src_sink.monitor
@@ -257,6 +259,37 @@ record_sink() {
   local server
   eval "server=\${pulse_$1:-}"
   on "$1" env PULSE_SERVER="$server" sox -q -t alsa kova_monitor -r 8000 -c 1 "$3" trim 0 "$2"
+}
+
+# pulse_on SIDE COMMAND...: a PulseAudio client command against that host's server.
+pulse_on() {
+  local server
+  eval "server=\${pulse_$1:-}"
+  on "$1" env PULSE_SERVER="$server" "${@:2}"
+}
+
+# play_into_mic SIDE FILE: plays a sound file into that host's microphone (with
+# start_pulse quiet) in the background; MIC_PID is the player.
+play_into_mic() {
+  local server
+  eval "server=\${pulse_$1:-}"
+  # exec: MIC_PID is the player's own, for stopping it.
+  (exec env HOME="$work/$1/home" XDG_CONFIG_HOME="$work/$1/home/.config" XDG_RUNTIME_DIR="$work/$1/run" \
+    PULSE_SERVER="$server" paplay --device=src_sink "$2") &
+  MIC_PID=$!
+}
+
+# loop_speaker_to_mic SIDE MS VOLUME: what that host's loudspeaker plays reaches
+# its microphone MS milliseconds later at VOLUME (PulseAudio's cubic scale: 70%
+# is about 9 dB down), as a room carries it.
+loop_speaker_to_mic() {
+  local module input
+  module=$(pulse_on "$1" pactl load-module module-loopback source=kova_sink.monitor sink=src_sink \
+    latency_msec="$2" source_dont_move=true sink_dont_move=true) || skip "no PulseAudio loopback on host $1"
+  input=$(pulse_on "$1" pactl list sink-inputs | awk -v m="$module" '
+    /^Sink Input #/ { i = substr($3, 2) } /Owner Module:/ && $3 == m { print i }')
+  [ -n "$input" ] || fail "host $1's loopback has no stream"
+  pulse_on "$1" pactl set-sink-input-volume "$input" "$3" || fail "host $1's loopback volume was not set"
 }
 
 # A third host on the line: 198.51.100.3 in a namespace of its own, with a link

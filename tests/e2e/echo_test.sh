@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Echo through a real call between two hosts: Bob's loudspeaker reaches his
+# microphone 60 ms later, about 9 dB down, as a room carries it. Ann talks (two
+# steady tones) and listens to what comes back. Bob is called twice, his audio
+# processing off and then his echo canceller alone on; each time, after 2 s to
+# converge, Ann's own tones at her loudspeaker are measured for 5 s, then Bob
+# talks too (a tone in 200 ms syllables) and his voice at her loudspeaker is
+# measured. The canceller takes at least 20 dB off her echo and keeps his voice
+# within 3 dB.
+set -uo pipefail
+kova=$1
+. "$(dirname "$0")/lib.sh"
+need python3 paplay pactl
+start_two_hosts
+set_up_ann_and_bob
+start_pulse a quiet
+start_pulse b quiet
+loop_speaker_to_mic b 60 70%
+
+ann_hz=(440 1000)
+bob_hz=700
+
+# tone_wav FILE SECONDS SYLLABLES HZ:AMPLITUDE...: 8 kHz mono PCM of those tones,
+# steady or (SYLLABLES=1) in 200 ms syllables with pauses, as speech comes.
+tone_wav() {
+  python3 - "$@" <<'PY'
+import array, math, sys, wave
+path, seconds, syllables = sys.argv[1], int(sys.argv[2]), sys.argv[3] == "1"
+tones = [tuple(map(float, t.split(":"))) for t in sys.argv[4:]]
+x = array.array("h")
+for i in range(seconds * 8000):
+    v = 0.0 if syllables and (i // 1600) % 2 else sum(a * math.sin(2 * math.pi * f * i / 8000) for f, a in tones)
+    x.append(int(v))
+with wave.open(path, "wb") as w:
+    w.setnchannels(1)
+    w.setsampwidth(2)
+    w.setframerate(8000)
+    w.writeframes(x.tobytes())
+PY
+}
+
+# level FILE HZ...: the level in dB of full scale of those tones together in a
+# recording, from Hann-windowed 50 ms blocks (20 Hz bins: the other tones, a
+# few hundred Hz off, fall far below the window's side lobes).
+level() {
+  python3 - "$@" <<'PY'
+import array, math, sys, wave
+with wave.open(sys.argv[1]) as w:
+    x = array.array("h", w.readframes(w.getnframes()))
+n = 400
+win = [0.5 - 0.5 * math.cos(2 * math.pi * k / n) for k in range(n)]
+gain = sum(win)
+power, blocks = 0.0, 0
+for start in range(0, len(x) - n + 1, n):
+    blocks += 1
+    for hz in map(float, sys.argv[2:]):
+        step = 2 * math.pi * hz / 8000
+        re = im = 0.0
+        for k in range(n):
+            s = x[start + k] * win[k]
+            re += s * math.cos(step * k)
+            im -= s * math.sin(step * k)
+        # A sine of amplitude A gives (A / 2)^2 in its bin.
+        power += 4 * (re * re + im * im) / (gain * 32768) ** 2
+print("%.1f" % (10 * math.log10(max(power / max(blocks, 1), 1e-12))))
+PY
+}
+
+# audio_processing SIDE EC NS AGC: that side's switches in its kova.ini.
+audio_processing() {
+  mkdir -p "$work/$1/home/.config/kova"
+  printf '[AudioProcessing]\r\nEchoCancellation=%s\r\nNoiseSuppression=%s\r\nGainControl=%s\r\n' "$2" "$3" "$4" \
+    > "$work/$1/home/.config/kova/kova.ini"
+}
+
+tone_wav "$work/ann.wav" 120 0 "${ann_hz[0]}:6000" "${ann_hz[1]}:3000"
+tone_wav "$work/bob.wav" 30 1 "$bob_hz:4000"
+audio_processing a 0 0 0
+play_into_mic a "$work/ann.wav"
+ann_mic=$MIC_PID
+kova_on a "$kova"
+on a wait_for 20 visible_window "$title" || fail "Ann's window did not show"
+
+# bob_call N EC NS AGC: call N with Bob's switches so; ECHO and VOICE are Ann's
+# tones and Bob's at her loudspeaker, in dB of full scale.
+bob_call() {
+  local n=$1
+  audio_processing b "$2" "$3" "$4"
+  kova_on b "$kova"
+  on b wait_for 20 visible_window "$title" || fail "Bob's window did not show (call $n)"
+  click_band a 5 # Connect; Bob, her only contact, is selected
+  accept_on b
+  connected() { [ "$(grep -c 'balloon: Connected:|Bob|198.51.100.2' "$work/a.log")" -ge "$n" ]; }
+  wait_for 10 connected || fail "Ann's call $n did not start"
+  wait_for 10 logged b "balloon: Connected:|Ann|198.51.100.1" || fail "Bob's conference $n did not start"
+  sleep 2
+  record_sink a 5 "$work/echo-$n.wav" || fail "could not record Ann's loudspeaker (call $n)"
+  play_into_mic b "$work/bob.wav"
+  sleep 1
+  record_sink a 5 "$work/talk-$n.wav" || fail "could not record Ann's loudspeaker (call $n)"
+  kill "$MIC_PID"
+  ECHO=$(level "$work/echo-$n.wav" "${ann_hz[@]}")
+  VOICE=$(level "$work/talk-$n.wav" "$bob_hz")
+  echo "call $n (Bob's echo cancellation $2, noise suppression $3, gain control $4): Ann's echo $ECHO dB, Bob's voice $VOICE dB"
+  kill -TERM "$kova_pid_b"
+  wait_for 20 process_gone "$kova_pid_b" || fail "Bob's KOVA did not end (call $n)"
+  hung_up() { [ "$(grep -c 'balloon: Disconnect from Bob' "$work/a.log")" -ge "$n" ]; }
+  wait_for 10 hung_up || fail "Ann did not hear Bob's hang-up (call $n)"
+}
+
+bob_call 1 0 0 0
+echo_off=$ECHO voice_off=$VOICE
+awk -v e="$echo_off" 'BEGIN { exit !(e > -40) }' || fail "no echo came back to Ann with Bob's processing off ($echo_off dB)"
+awk -v v="$voice_off" 'BEGIN { exit !(v > -40) }' || fail "Bob's voice did not reach Ann ($voice_off dB)"
+bob_call 2 1 0 0
+erle=$(awk -v a="$echo_off" -v b="$ECHO" 'BEGIN { printf "%.1f", a - b }')
+loss=$(awk -v a="$voice_off" -v b="$VOICE" 'BEGIN { printf "%.1f", a - b }')
+kill "$ann_mic"
+figures="Ann's echo $erle dB lower with Bob's echo canceller on ($echo_off -> $ECHO dB), his voice while she talks $loss dB lower ($voice_off -> $VOICE dB)"
+awk -v e="$erle" 'BEGIN { exit !(e >= 20) }' || fail "too little echo taken off: $figures"
+awk -v l="$loss" 'BEGIN { exit !(l <= 3 && l >= -3) }' || fail "Bob's voice not kept through double talk: $figures"
+echo "PASS: $figures"
