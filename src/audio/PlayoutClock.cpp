@@ -12,7 +12,7 @@ std::uint32_t SteadyPlayoutClock::nowMs() {
 
 void SteadyPlayoutClock::sleepMs(std::uint32_t ms) {
     std::unique_lock lock(mutex_);
-    cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_; });
+    cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_.load(); });
     woken_ = false;
 }
 

@@ -2,6 +2,7 @@
 // Millisecond ticks and sleeps for the playout thread. Injected so that pacing
 // is tested in simulated time.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -26,7 +27,9 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable cv_;
-    bool woken_ = false;
+    // Guarded by mutex_; atomic too, because ThreadSanitizer here does not see
+    // the wait re-take the mutex (pthread_cond_clockwait is not intercepted).
+    std::atomic<bool> woken_{false};
 };
 
 }  // namespace kova
