@@ -27,8 +27,8 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable cv_;
-    // Guarded by mutex_; atomic too, because ThreadSanitizer here does not see
-    // the wait re-take the mutex (pthread_cond_clockwait is not intercepted).
+    // Guarded by mutex_, and atomic as well: ThreadSanitizer does not order
+    // wake() before the timed wait's return here, though both hold the mutex.
     std::atomic<bool> woken_{false};
 };
 
