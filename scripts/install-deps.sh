@@ -14,7 +14,7 @@ packages=(
   # run on a headless machine, and the tests' own hosts, sound and tools
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
-  iproute2 nftables sox ffmpeg unrtf
+  iproute2 nftables sox ffmpeg unrtf python3
 )
 
 missing=()
