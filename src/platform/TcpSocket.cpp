@@ -94,6 +94,8 @@ int TcpSocket::takeDescriptor() {
     readNotifier_ = nullptr;
     delete writeNotifier_;
     writeNotifier_ = nullptr;
+    delete sendNotifier_;
+    sendNotifier_ = nullptr;
     return fd_.exchange(-1);
 }
 
@@ -132,6 +134,17 @@ StreamIo TcpSocket::io(Call call) {
 void TcpSocket::setReadNotifications(bool enabled) {
     if (readNotifier_ != nullptr) {
         readNotifier_->setEnabled(enabled);
+    }
+}
+
+void TcpSocket::setWriteNotifications(bool enabled) {
+    const int fd = fd_.load();
+    if (sendNotifier_ == nullptr && enabled && fd >= 0 && writeNotifier_ == nullptr) {
+        sendNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+        connect(sendNotifier_, &QSocketNotifier::activated, this, &TcpSocket::writable);
+    }
+    if (sendNotifier_ != nullptr) {
+        sendNotifier_->setEnabled(enabled);
     }
 }
 

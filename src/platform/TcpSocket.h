@@ -35,6 +35,8 @@ public:
     StreamIo send(ByteSpan bytes) override;
     StreamIo receive(MutableByteSpan buffer) override;
     void setReadNotifications(bool enabled) override;
+    // Attached socket: writable() whenever a send would not block, while on.
+    void setWriteNotifications(bool enabled);
     void close() override;
     bool isOpen() const { return fd_.load() >= 0; }
 
@@ -49,6 +51,8 @@ signals:
     // Data, end of stream or an error waits; the read tells which.
     // pendingError is kept 0 (the read reports it).
     void readNotification(int pendingError);
+    // Room to send again (see setWriteNotifications).
+    void writable();
 
 private:
     // One send or receive, retried on interruption, errors mapped.
@@ -60,7 +64,8 @@ private:
 
     std::atomic<int> fd_{-1};
     QSocketNotifier* readNotifier_ = nullptr;
-    QSocketNotifier* writeNotifier_ = nullptr;
+    QSocketNotifier* writeNotifier_ = nullptr;  // the connect's completion
+    QSocketNotifier* sendNotifier_ = nullptr;
 };
 
 }  // namespace kova

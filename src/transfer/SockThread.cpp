@@ -133,6 +133,9 @@ void CSockThread::transferOnThisThread() {
         transfer.setReceiver();
     }
     connect(&stream, &TcpSocket::readNotification, &transfer, &CTransferSocket::onReadNotification);
+    // A sender whose window fills the socket goes on when there is room.
+    connect(&transfer, &CTransferSocket::writeWanted, &stream, &TcpSocket::setWriteNotifications);
+    connect(&stream, &TcpSocket::writable, &transfer, &CTransferSocket::onWritable);
     // The question and the chooser are widgets: shown on the window thread
     // while this loop keeps running (without a limit meanwhile).
     connect(&transfer, &CTransferSocket::saveRequested, this, &CSockThread::askSave,

@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 #include "common/WindowMessages.h"
 #include "platform/SocketErrors.h"
@@ -99,8 +100,8 @@ void CTransferSocket::onReadNotification(int pendingError) {
         return;
     }
     if (role_ == Role::Sender) {
-        std::byte reply{};
-        const StreamIo r = receive(MutableByteSpan(&reply, 1));
+        // Every answer waiting is taken at once; a window in flight brings many.
+        const StreamIo r = receive(buffer_);
         if (wouldBlock(r.error)) {
             return;
         }
@@ -111,7 +112,10 @@ void CTransferSocket::onReadNotification(int pendingError) {
             close();
             return;
         }
-        onReply(reply);
+        for (std::size_t i = 0; i < r.size && !closed_; ++i) {
+            onReply(buffer_[i]);
+        }
+        sendWindow();
     } else if (awaitingHeader_) {
         readHeader();
     } else if (downloading_) {
@@ -139,10 +143,16 @@ void CTransferSocket::onReply(std::byte reply) {
         }
         total_ = file_.size();
         started_ = true;
+        block_.resize(kSendBlockBytes);
         emit showDialog(true, fileName_, QString(), total_);
-        sendNextChunk();
     } else if (reply == kReplyNext) {
-        sendNextChunk();
+        // A '{' for bytes never sent opens nothing.
+        if (started_ && inFlight_ > 0) {
+            inFlight_ = std::max<std::int64_t>(0, inFlight_ - std::int64_t(kChunkBytes));
+            if (windowFull_) {
+                window_ = std::min(kMaxWindowBytes, window_ + std::int64_t(kChunkBytes));
+            }
+        }
     } else if (reply == kReplyDone) {
         // Only a peer that has had every byte can have the whole file.
         if (started_ && done_ >= total_) {
@@ -162,32 +172,73 @@ void CTransferSocket::onReply(std::byte reply) {
     }
 }
 
-void CTransferSocket::sendNextChunk() {
-    if (!started_ || done_ >= total_) {
+void CTransferSocket::sendWindow() {
+    if (!started_ || closed_) {
         return;
     }
-    if (cancelRequested_) {
-        close();
-        return;
+    const std::int64_t before = done_;
+    windowFull_ = false;
+    for (;;) {
+        if (cancelRequested_) {
+            close();
+            return;
+        }
+        if (blockLen_ == 0) {
+            const std::int64_t room = std::min(window_ - inFlight_, total_ - done_);
+            if (room <= 0) {
+                windowFull_ = done_ < total_;
+                break;
+            }
+            const qint64 want = std::min<qint64>(room, qint64(block_.size()));
+            const qint64 got = file_.read(reinterpret_cast<char*>(block_.data()), want);
+            if (got <= 0) {
+                // The file shrank or cannot be read: the peer must not wait for the rest.
+                sendAll(std::span(&kReplyStop, 1));
+                close();
+                return;
+            }
+            blockLen_ = std::size_t(got);
+            blockSent_ = 0;
+        }
+        const StreamIo r =
+            stream_.send(ByteSpan(block_.data() + blockSent_, blockLen_ - blockSent_));
+        if (wouldBlock(r.error)) {
+            wantWrite(true);
+            break;
+        }
+        if (!r.ok()) {
+            reported_ = true;
+            emit warning(kChunkSendFailed.arg(r.error));
+            close();
+            return;
+        }
+        blockSent_ += r.size;
+        done_ += std::int64_t(r.size);
+        inFlight_ += std::int64_t(r.size);
+        if (blockSent_ == blockLen_) {
+            blockLen_ = 0;
+        }
     }
-    const std::size_t n = nextChunkBytes(total_, done_);
-    const qint64 got = file_.read(reinterpret_cast<char*>(buffer_.data()), qint64(n));
-    if (got <= 0) {
-        // The file shrank or cannot be read: the peer must not wait for the rest.
-        sendAll(std::span(&kReplyStop, 1));
-        close();
-        return;
+    if (blockLen_ == 0) {
+        wantWrite(false);
     }
-    const int error = sendAll(ByteSpan(buffer_.data(), std::size_t(got)));
-    if (error != 0) {
-        reported_ = true;
-        emit warning(kChunkSendFailed.arg(error));
-        close();
-        return;
+    if (done_ != before) {
+        postProgress(done_ >= total_);
+        postActivity();
     }
-    done_ += got;
-    postProgress(done_ >= total_);
-    postActivity();
+}
+
+void CTransferSocket::onWritable() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    wantWrite(false);
+    sendWindow();
+}
+
+void CTransferSocket::wantWrite(bool on) {
+    if (writeWanted_ != on) {
+        writeWanted_ = on;
+        emit writeWanted(on);
+    }
 }
 
 void CTransferSocket::readHeader() {
@@ -292,37 +343,46 @@ void CTransferSocket::finishDownload() {
 }
 
 void CTransferSocket::readData() {
-    if (cancelRequested_) {
-        close();
-        return;
-    }
-    // Never more than the announced size, whatever the sender pushes.
-    const std::size_t n = nextChunkBytes(total_, done_);
-    const StreamIo r = receive(MutableByteSpan(buffer_.data(), n));
-    if (wouldBlock(r.error)) {
-        return;
-    }
-    if (!r.ok() || r.size == 0) {
-        lastError_ = r.error != 0 ? r.error : kConnReset;
-        close();
-        return;
-    }
-    done_ += std::int64_t(r.size);
-    if (file_.write(reinterpret_cast<const char*>(buffer_.data()), qint64(r.size)) !=
-        qint64(r.size)) {
-        qCWarning(lcTransfer) << "cannot write" << partPath();
-        sendReply(kReplyStop);
-        close();
-        return;
-    }
-    postProgress(done_ >= total_);
-    if (done_ < total_) {
-        if (sendReply(kReplyNext)) {
-            postActivity();
+    // Each read of up to a chunk earns its '{', as the protocol has it; what has
+    // arrived is read in a row and the answers leave together.
+    int answers = 0;
+    for (int reads = 0; reads < kReadsPerWake; ++reads) {
+        if (cancelRequested_) {
+            close();
+            return;
         }
-        return;
+        // Never more than the announced size, whatever the sender pushes.
+        const std::size_t n = nextChunkBytes(total_, done_);
+        const StreamIo r = receive(MutableByteSpan(buffer_.data(), n));
+        if (wouldBlock(r.error)) {
+            break;
+        }
+        if (!r.ok() || r.size == 0) {
+            lastError_ = r.error != 0 ? r.error : kConnReset;
+            close();
+            return;
+        }
+        done_ += std::int64_t(r.size);
+        if (file_.write(reinterpret_cast<const char*>(buffer_.data()), qint64(r.size)) !=
+            qint64(r.size)) {
+            qCWarning(lcTransfer) << "cannot write" << partPath();
+            sendReply(kReplyStop);
+            close();
+            return;
+        }
+        if (done_ >= total_) {
+            postProgress(true);
+            if (sendNextReplies(answers)) {
+                finishDownload();
+            }
+            return;
+        }
+        ++answers;
     }
-    finishDownload();
+    postProgress(false);
+    if (answers > 0 && sendNextReplies(answers)) {
+        postActivity();
+    }
 }
 
 void CTransferSocket::drainIdle() {
@@ -422,6 +482,21 @@ bool CTransferSocket::sendReply(std::byte reply) {
         return false;
     }
     const int error = sendAll(std::span(&reply, 1));
+    if (error != 0) {
+        emit warning(kReplySendFailed.arg(error));
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool CTransferSocket::sendNextReplies(int n) {
+    std::array<std::byte, kReadsPerWake> replies;
+    replies.fill(kReplyNext);
+    if (closed_ || n <= 0) {
+        return !closed_;
+    }
+    const int error = sendAll(ByteSpan(replies.data(), std::size_t(n)));
     if (error != 0) {
         emit warning(kReplySendFailed.arg(error));
         close();

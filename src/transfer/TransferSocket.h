@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "platform/TcpStream.h"
 #include "transfer/OfferHeader.h"
@@ -62,6 +63,22 @@ public:
     // this only costs an event per chunk.
     static constexpr int kActivityEveryMs = 100;
 
+    // The sender keeps a window of bytes in flight instead of one chunk per
+    // '{': the receiver answers each read of whatever has arrived, so a strict
+    // peer sees nothing but a fuller socket. Bytes in flight are those sent
+    // minus one chunk per '{' (never below zero), so a peer answering more
+    // often than it reads cannot open the window past its cap. The window
+    // starts at a few chunks and grows by a chunk for every answered '{' while
+    // it is full: twice as large each round trip, until the link or the cap
+    // limits it.
+    static constexpr std::int64_t kInitialWindowBytes = 16 * std::int64_t(kChunkBytes);
+    static constexpr std::int64_t kMaxWindowBytes = 4 << 20;
+    // Bytes read from the file and handed to one send.
+    static constexpr std::size_t kSendBlockBytes = 64 << 10;
+    // The receiver reads (and answers) at most this many times per
+    // notification, so a cancel or a stop still gets its turn.
+    static constexpr int kReadsPerWake = 64;
+
     // stream: the connection, owned by the caller. threadTarget receives the
     // thread messages (MSG_THREAD_ACTIVITY, MSG_THREAD_STOP); dialog receives
     // MSG_TRANSFER_PROGRESS; either may be null. stop, when given, is set from
@@ -77,6 +94,8 @@ public:
     void start();
     // The connection has data, an end or an error waiting.
     void onReadNotification(int pendingError);
+    // Sender: the connection has room again after a send would have blocked.
+    void onWritable();
     // The user's save choice; empty: declined or chooser cancelled.
     void onSaveAnswer(const QString& path);
     // The dialog's Abort: one stop reply, then the transfer ends at its next step.
@@ -113,11 +132,15 @@ signals:
     void deadNetwork();
     // Show the progress dialog: "Upload" or "Download".
     void showDialog(bool upload, const QString& fileName, const QString& path, qint64 total);
+    // Sender: onWritable() is wanted (the socket is full) or no longer.
+    void writeWanted(bool on);
 
 private:
     void sendOffer();
     void onReply(std::byte reply);
-    void sendNextChunk();
+    // Sender: fills the window from the file, as far as the socket takes it.
+    void sendWindow();
+    void wantWrite(bool on);
     void readHeader();
     void readData();
     void drainIdle();
@@ -130,6 +153,8 @@ private:
     // Sends every byte, waiting while the socket would block. 0 or the error.
     int sendAll(ByteSpan bytes);
     bool sendReply(std::byte reply);
+    // Receiver: n '{' in one send, as a strict peer reads them one by one.
+    bool sendNextReplies(int n);
     void postActivity(bool force = false);
     bool quitting() const { return stop_ != nullptr && stop_->load(); }
     void postProgress(bool force);
@@ -160,6 +185,14 @@ private:
     std::array<std::byte, OfferHeader::kSize> header_{};
     std::size_t headerBytes_ = 0;
     std::array<std::byte, kChunkBytes> buffer_{};
+    // Sender: the window (see kInitialWindowBytes) and the block being sent.
+    std::int64_t window_ = kInitialWindowBytes;
+    std::int64_t inFlight_ = 0;
+    bool windowFull_ = false;  // the last fill stopped at the window
+    bool writeWanted_ = false;
+    std::vector<std::byte> block_;
+    std::size_t blockLen_ = 0;  // 0: none waiting to be sent
+    std::size_t blockSent_ = 0;
     QFile file_;
     QElapsedTimer sinceProgress_;
     QElapsedTimer sinceActivity_;

@@ -82,34 +82,43 @@ TEST_F(TransferSocketTest, SenderOpensWithTheOfferHeader) {
     EXPECT_TRUE(saveRequests.isEmpty());
 }
 
-TEST_F(TransferSocketTest, SenderSends4096BytesAsOneChunkAnd4097AsTwo) {
-    for (const qsizetype size : {4096, 4097}) {
-        SCOPED_TRACE(size);
-        FakeStream s;
-        CTransferSocket sender(s, nullptr, nullptr);
-        const QString path = dir.path(QString::number(size));
-        const QByteArray content = randomBytes(size);
-        TempDir::write(path, content);
-        sender.setSender(path, QStringLiteral("f"));
-        sender.start();
-        s.takeSent();
-        QList<qsizetype> chunks;
-        QByteArray all;
-        for (const QByteArray& reply : {y, next, next, next}) {
-            s.incoming += reply;
-            sender.onReadNotification(0);
-            const QByteArray chunk = s.takeSent();
-            if (!chunk.isEmpty()) {
-                chunks << chunk.size();
-                all += chunk;
-            }
-        }
-        EXPECT_EQ(all, content);
-        const QList<qsizetype> expected =
-            size == 4096 ? QList<qsizetype>{4096} : QList<qsizetype>{4096, 1};
-        EXPECT_EQ(chunks, expected);
-        EXPECT_FALSE(sender.isClosed());
+TEST_F(TransferSocketTest, SenderKeepsABoundedWindowInFlightAndSendsTheFileExactlyOnce) {
+    const QByteArray content = startSender(8 << 20);
+    stream.takeSent();
+    feed(y);
+    QByteArray all = stream.takeSent();
+    EXPECT_EQ(all.size(), CTransferSocket::kInitialWindowBytes);
+    feed(next);  // one chunk answered while the window was full: it grows by one
+    EXPECT_EQ(stream.sent.size(), 2 * qsizetype(kChunkBytes));
+    all += stream.takeSent();
+    // Far more answers than chunks sent open the window no further than its cap.
+    feed(QByteArray(10000, '{'));
+    all += stream.sent;
+    EXPECT_LE(stream.takeSent().size(), CTransferSocket::kMaxWindowBytes);
+    for (int i = 0; i < 10000 && all.size() < content.size(); ++i) {
+        feed(next);
+        all += stream.takeSent();
     }
+    feed(QByteArray(100, '{'));
+    EXPECT_TRUE(stream.sent.isEmpty());
+    EXPECT_TRUE(all == content);
+    feed(done);
+    EXPECT_TRUE(t.completed());
+}
+
+TEST_F(TransferSocketTest, SenderGoesOnWhenAFullSocketHasRoomAgain) {
+    QList<bool> wanted;
+    QObject::connect(&t, &CTransferSocket::writeWanted, [&](bool on) { wanted << on; });
+    const QByteArray content = startSender(10000);
+    stream.takeSent();
+    stream.sendError = 10035;
+    feed(y);
+    EXPECT_TRUE(stream.sent.isEmpty());
+    EXPECT_FALSE(t.isClosed());
+    stream.sendError = 0;
+    t.onWritable();
+    EXPECT_TRUE(stream.takeSent() == content);
+    EXPECT_EQ(wanted, (QList<bool>{true, false}));
 }
 
 TEST_F(TransferSocketTest, SenderOfAnEmptyFileSendsNoChunkAndWaitsForTheWholeFileReply) {
@@ -196,6 +205,16 @@ TEST_F(TransferSocketTest, ReceiverAnswersEveryPartialReadUntilTheFileIsWhole) {
     EXPECT_EQ(dialogs, QStringList{QStringLiteral("0 4097")});
     pump();
     EXPECT_EQ(dialog.lastProgress, 4097);
+}
+
+TEST_F(TransferSocketTest, ReceiverReadsAllThatHasArrivedAnsweringEachRead) {
+    acceptOffer(20000);
+    const QByteArray content = randomBytes(20000);
+    feed(content.left(3 * 4096 + 10));  // four reads: three chunks and a piece
+    EXPECT_EQ(stream.takeSent(), "{{{{");
+    feed(content.mid(3 * 4096 + 10));
+    EXPECT_EQ(stream.takeSent(), "{|");
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("saved.bin"))), content);
 }
 
 TEST_F(TransferSocketTest, ReceiverReadsAnOfferThatArrivesInPieces) {
