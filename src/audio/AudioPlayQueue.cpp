@@ -39,6 +39,9 @@ void CAudioPlayQueue::start(bool withThread) {
     carryUs_ = 0;
     lastPlayedBytes_ = 0;
     paced_ = false;
+    devicePaced_ = false;
+    jitter_.reset();
+    jitterMs_ = 0;
     for (auto& s : slots_) {
         s.state = Free;
     }
@@ -77,6 +80,12 @@ void CAudioPlayQueue::put(ByteSpan frame, int sequence) {
     if (sequence < 0 || sequence >= kSlots) {
         return;
     }
+    const std::uint64_t mediaUs = bytesPerSecond_ == 0
+                                      ? std::uint64_t(std::max(period_, 0)) * 1000
+                                      : std::uint64_t{frame.size()} * 1000000u / bytesPerSecond_;
+    jitter_.arrival(clock_.nowMs(), sequence,
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(mediaUs, 10000000)));
+    jitterMs_ = jitter_.percentile95Ms();
     int expected = -1;
     if (readPos_.compare_exchange_strong(expected, sequence)) {
         refilling_ = false;
@@ -99,10 +108,14 @@ void CAudioPlayQueue::put(ByteSpan frame, int sequence) {
         seeHandOver(&s);
         s.length = static_cast<std::uint32_t>(std::min<std::size_t>(frame.size(), capacity_));
         std::memcpy(s.data.data(), frame.data(), s.length);
+        s.lateMs = jitter_.lastMs();
         // Release: the consumer sees the bytes once it sees Filled.
         markHandOver(&s);
         s.state.store(Filled, std::memory_order_release);
         ++filled_;
+        if (devicePaced_) {
+            clock_.wake();
+        }
         return;
     }
     ++dropped_;
@@ -119,8 +132,27 @@ std::uint32_t CAudioPlayQueue::durationMs(std::uint32_t bytes) {
     return static_cast<std::uint32_t>(ms);
 }
 
+std::uint32_t CAudioPlayQueue::deviceCycle(std::uint32_t levelMs) {
+    // Waiting for a missing frame costs nothing while the device has sound
+    // in hand; once it runs low the next frame there is played instead.
+    if (readPos_.load() != -1 && filled_.load() > 0 && play(levelMs < kGiveUpBelowMs)) {
+        return 0;
+    }
+    if (!running_) {
+        return 0;
+    }
+    clock_.sleepMs(kPollMs);
+    return kPollMs;
+}
+
 std::uint32_t CAudioPlayQueue::cycle() {
     KOVA_ASSERT_THREAD(playoutThread_);
+    if (owner_ != nullptr) {
+        if (const auto level = owner_->bufferedMs()) {
+            devicePaced_ = true;
+            return deviceCycle(*level);
+        }
+    }
     const int backlog = std::max(0, filled_.load() - kCushionFrames);
     const std::uint32_t start = clock_.nowMs();
     lastPlayedBytes_ = 0;
@@ -166,8 +198,15 @@ bool CAudioPlayQueue::playOne() {
         }
         return false;
     }
+    return play(true);
+}
+
+bool CAudioPlayQueue::play(bool skipMissing) {
     int pos = readPos_.load();
     if (slots_[pos].state.load(std::memory_order_acquire) != Filled) {
+        if (!skipMissing) {
+            return false;
+        }
         int found = -1;
         for (int k = 1; k <= kSlots - 2; ++k) {
             const int p = (pos + k) % kSlots;
@@ -186,6 +225,7 @@ bool CAudioPlayQueue::playOne() {
     seeHandOver(&s);
     s.state = Playing;
     lastPlayedBytes_ = s.length;
+    playingLateMs_ = s.lateMs;
     if (owner_ != nullptr) {
         owner_->Write(ByteSpan(s.data.data(), s.length));
     }

@@ -3,13 +3,21 @@
 // frame number (0..9): puts frames back in sending order, smooths arrival
 // jitter, bounds latency and drains backlogs. Its playout thread hands one frame
 // per cycle to the owner.
+//
+// Where the owner can tell how much sound its device still holds, the device
+// is the jitter buffer: each frame goes to it as soon as it is next in order,
+// and the owner keeps the device's level at the arrival jitter measured here.
+// A device that cannot tell is paced by the clock, at the depth the call's
+// first frames gave.
 
 #include <QThread>
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "audio/JitterEstimate.h"
 #include "common/ByteIo.h"
 #include "common/ThreadCheck.h"
 
@@ -22,6 +30,9 @@ public:
     virtual ~IAudioFrameWriter() = default;
     // Called on the playout thread; frame is valid only during the call.
     virtual void Write(ByteSpan frame) = 0;
+    // Milliseconds of sound the output holds that it has not played; nullopt
+    // when the output cannot tell. Asked on the playout thread.
+    virtual std::optional<std::uint32_t> bufferedMs() { return std::nullopt; }
 };
 
 class CAudioPlayQueue {
@@ -39,6 +50,11 @@ public:
     // Waiting frames up to this many are the jitter cushion the empty wait built;
     // only frames beyond it shorten the cycle.
     static constexpr int kCushionFrames = 2;
+    // Device-paced: how often an idle playout thread looks (a new frame also
+    // wakes it), and the level below which a missing frame is given up for
+    // the next one rather than waited for.
+    static constexpr std::uint32_t kPollMs = 10;
+    static constexpr std::uint32_t kGiveUpBelowMs = 10;
 
     enum SlotState : std::uint8_t { Free = 0, Filled = 1, Playing = 2 };
 
@@ -72,15 +88,22 @@ public:
     SlotState slotState(int i) const { return static_cast<SlotState>(slots_[i].state.load()); }
     // Frames refused by put (refilling or no free slot), since configure.
     std::uint64_t droppedFrames() const { return dropped_.load(); }
+    // The arrival jitter's 95th percentile, and while a frame is being
+    // written, how late that frame arrived against the earliest.
+    std::uint32_t jitterMs() const { return jitterMs_.load(); }
+    std::uint32_t playingLateMs() const { return playingLateMs_; }
 
 private:
     struct Slot {
         std::vector<std::byte> data;
         std::uint32_t length = 0;
+        std::uint32_t lateMs = 0;
         std::atomic<std::uint8_t> state{Free};
     };
 
     std::uint32_t durationMs(std::uint32_t bytes);
+    std::uint32_t deviceCycle(std::uint32_t levelMs);
+    bool play(bool skipMissing);
     void run();
 
     IPlayoutClock& clock_;
@@ -102,6 +125,10 @@ private:
     bool paced_ = false;         // nextDue_ holds the deadline of the last frame
     std::uint32_t nextDue_ = 0;  // clock ticks
     std::atomic<std::uint64_t> dropped_{0};
+    CJitterEstimate jitter_;  // the receiving side's
+    std::atomic<std::uint32_t> jitterMs_{0};
+    std::uint32_t playingLateMs_ = 0;
+    std::atomic<bool> devicePaced_{false};
 };
 
 }  // namespace kova

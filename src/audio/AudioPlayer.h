@@ -9,6 +9,8 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "audio/AudioPlayQueue.h"
@@ -36,6 +38,19 @@ public:
     static constexpr int kMinPeriodMs = 10;
     // The error code OpenDevice returns when no codec decodes the format.
     static constexpr int kErrorNoDecoder = 32;  // same number as the device's "bad format"
+    // The device's level is kept at the arrival jitter plus one device period
+    // (AlsaWaveOut's 10 ms), the least that does not run dry between two reads
+    // of the sound server.
+    static constexpr std::uint32_t kMarginMs = 10;
+    // Off the target by less than this: left alone, the level's own noise.
+    static constexpr double kDeadbandMs = 3;
+    // A frame is shortened or lengthened by at most this share of itself,
+    // a pitch change of about 6 % for one frame; past two frames of excess
+    // a whole frame is dropped instead.
+    static constexpr std::uint32_t kStepDivisor = 16;
+    static constexpr double kSmoothing = 8;
+    // Silence written in front of a frame when the device ran dry, at most.
+    static constexpr std::uint32_t kMaxRefillMs = 500;
 
     // clock null: the steady clock.
     CAudioPlayer(IWaveOut& device, IAudioCodecs& codecs, IBalloonReporter& balloons,
@@ -56,6 +71,7 @@ public:
     int CloseDevice();
     // Playout thread only.
     void Write(ByteSpan frame) override;
+    std::optional<std::uint32_t> bufferedMs() override;
 
     bool isOpen() const { return opened_.load(); }
     // Without the thread, the caller drives queue().cycle() (simulated time).
@@ -64,6 +80,14 @@ public:
     CAudioPlayQueue& queue() { return queue_; }
     // Frames dropped for want of a finished output header.
     std::uint64_t headerDrops() const { return headerDrops_.load(); }
+    // Frames dropped, and milliseconds taken off or added, to keep the level.
+    std::uint64_t latencyDrops() const { return latencyDrops_.load(); }
+    std::int64_t retimedMs() const { return retimedMs_.load(); }
+
+    // 16-bit interleaved PCM of `in` spread over outFrames frames of `out` by
+    // linear interpolation; returns the bytes written.
+    static std::size_t retime(ByteSpan in, MutableByteSpan out, std::uint32_t channels,
+                              std::size_t outFrames);
 
     // Whether the output can play a peer's format: a decoder to PCM exists and
     // the device accepts that PCM. The capture's real-time check asks this.
@@ -92,6 +116,17 @@ private:
     QString formatName_;
     std::unique_ptr<IAudioStream> decoder_;
     std::atomic<std::uint64_t> headerDrops_{0};
+    // Playout thread: the device's level steered toward the jitter target.
+    std::size_t steer(ByteSpan pcm, std::vector<std::byte>& out, std::uint32_t levelMs);
+    std::optional<std::uint32_t> levelLocked();
+    std::vector<std::byte> decoded_;
+    std::uint32_t pcmRate_ = 8000;
+    std::uint32_t pcmChannels_ = 1;
+    bool haveEstimate_ = false;
+    double estimateMs_ = 0;  // the level a frame arriving earliest would find
+    std::uint32_t lastReportMs_ = 0;
+    std::atomic<std::uint64_t> latencyDrops_{0};
+    std::atomic<std::int64_t> retimedMs_{0};
     bool playoutThread_ = true;
 };
 

@@ -26,6 +26,7 @@ public:
     void setVolume(std::uint32_t volume) override { device_->setVolume(volume); }
     bool done(int header) override { return device_->done(header); }
     int write(int header, ByteSpan pcm) override;
+    std::optional<std::uint32_t> queuedFrames() override { return device_->queuedFrames(); }
     int reset() override;
     int close() override;
 

@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <vector>
 
@@ -10,13 +11,17 @@
 
 namespace kova {
 
+namespace {
+Q_LOGGING_CATEGORY(lcPlayout, "kova.audio.playout", QtWarningMsg)
+}
+
 AlsaWaveOut::AlsaWaveOut(std::string pcmName) : name_(std::move(pcmName)) {}
 
 AlsaWaveOut::~AlsaWaveOut() {
     close();
 }
 
-int AlsaWaveOut::configure(snd_pcm_t* pcm, const WaveFormat& f) {
+int AlsaWaveOut::configure(snd_pcm_t* pcm, const WaveFormat& f, std::uint32_t* ringFrames) {
     if (f.formatTag != WaveFormat::kTagPcm || f.bitsPerSample != 16 || f.channels == 0 ||
         f.samplesPerSec == 0) {
         return -EINVAL;
@@ -45,6 +50,9 @@ int AlsaWaveOut::configure(snd_pcm_t* pcm, const WaveFormat& f) {
     rc = snd_pcm_hw_params(pcm, hw);
     if (rc < 0) {
         return rc;
+    }
+    if (ringFrames != nullptr && snd_pcm_hw_params_get_buffer_size(hw, &ring) >= 0) {
+        *ringFrames = static_cast<std::uint32_t>(ring);
     }
     snd_pcm_sw_params_t* sw = nullptr;
     snd_pcm_sw_params_alloca(&sw);
@@ -76,7 +84,8 @@ int AlsaWaveOut::open(const WaveFormat& f) {
     if (rc < 0) {
         return waveErrorFromAlsa(rc);
     }
-    rc = configure(pcm, f);
+    ringFrames_ = 0;
+    rc = configure(pcm, f, &ringFrames_);
     if (rc < 0) {
         snd_pcm_close(pcm);
         return waveErrorFromAlsa(rc);
@@ -128,6 +137,8 @@ int AlsaWaveOut::writeFrames(const std::byte* p, std::size_t frames) {
         if (n == -EPIPE) {
             // Underrun: the device played everything; start again from here.
             ++underruns_;
+            qCInfo(lcPlayout) << "output underrun" << underruns_.load() << "after" << written_
+                              << "frames";
             written_ = 0;
             endOf_.fill(0);
             snd_pcm_prepare(pcm_);
@@ -175,6 +186,27 @@ int AlsaWaveOut::write(int header, ByteSpan pcm) {
     }
     endOf_[header] = written_;
     return 0;
+}
+
+std::optional<std::uint32_t> AlsaWaveOut::queuedFrames() {
+    std::lock_guard lock(mutex_);
+    if (pcm_ == nullptr || ringFrames_ == 0) {
+        return std::nullopt;
+    }
+    switch (snd_pcm_state(pcm_)) {
+        case SND_PCM_STATE_PREPARED:
+            return static_cast<std::uint32_t>(written_);  // below the start threshold
+        case SND_PCM_STATE_RUNNING:
+        case SND_PCM_STATE_DRAINING:
+            break;
+        default:
+            return 0;  // ran dry
+    }
+    const snd_pcm_sframes_t avail = snd_pcm_avail(pcm_);
+    if (avail < 0) {
+        return 0;
+    }
+    return ringFrames_ - std::min<std::uint32_t>(ringFrames_, static_cast<std::uint32_t>(avail));
 }
 
 int AlsaWaveOut::reset() {

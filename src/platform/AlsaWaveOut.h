@@ -17,12 +17,13 @@ namespace kova {
 
 class AlsaWaveOut final : public IWaveOut {
 public:
-    // Playback starts once this much is queued.
-    static constexpr std::uint32_t kDefaultStartMs = 20;
+    // Playback starts once this much is queued: one period.
+    static constexpr std::uint32_t kDefaultStartMs = 10;
     // Silence queued in front of the first frame after a (re)start: the margin
     // that absorbs the playout thread's wake-up jitter. Frames are written
     // just in time, so without it the device runs dry between two of them.
-    static constexpr std::uint32_t kDefaultPrefillMs = 20;
+    // One period; a player that watches the level adds what the network needs.
+    static constexpr std::uint32_t kDefaultPrefillMs = 10;
     // The device ring. Servers such as PulseAudio buffer up to the ring's
     // length, so a long ring is heard as latency; a write that finds it full
     // just waits.
@@ -40,6 +41,7 @@ public:
     void setVolume(std::uint32_t volume) override;
     bool done(int header) override;
     int write(int header, ByteSpan pcm) override;
+    std::optional<std::uint32_t> queuedFrames() override;
     int reset() override;
     int close() override;
 
@@ -50,7 +52,7 @@ public:
     long delayFrames();
 
 private:
-    int configure(snd_pcm_t* pcm, const WaveFormat& format);
+    int configure(snd_pcm_t* pcm, const WaveFormat& format, std::uint32_t* ringFrames = nullptr);
     int writeFrames(const std::byte* p, std::size_t frames);
     std::int64_t playedFrames();
 
@@ -62,6 +64,7 @@ private:
     std::mutex mutex_;
     snd_pcm_t* pcm_ = nullptr;
     std::size_t frameBytes_ = 2;
+    std::uint32_t ringFrames_ = 0;
     std::int64_t written_ = 0;
     std::array<std::int64_t, kHeaders> endOf_{};
     std::atomic<std::uint64_t> underruns_{0};

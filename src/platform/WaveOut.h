@@ -26,6 +26,9 @@ public:
     virtual bool done(int header) = 0;
     // Queues bytes under header h; the device keeps what it needs of them.
     virtual int write(int header, ByteSpan pcm) = 0;
+    // Frames written that the device has not taken yet: what it can still
+    // play before it runs dry. nullopt when the device cannot tell.
+    virtual std::optional<std::uint32_t> queuedFrames() { return std::nullopt; }
     // Stops playing and marks every header done.
     virtual int reset() = 0;
     virtual int close() = 0;

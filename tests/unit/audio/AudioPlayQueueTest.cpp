@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "audio/JitterEstimate.h"
+
 #include "AudioFakes.h"
 
 namespace kova {
@@ -228,6 +230,73 @@ TEST(AudioPlayQueue, ABacklogDrains) {
     }
     EXPECT_LE(queue.filledCount(), 3);
     EXPECT_EQ(queue.droppedFrames(), 0u);
+}
+
+// 40 ms frames sent at the end of 50 ms capture buffers: 0, 1 or 2 a buffer,
+// each up to 40 ms behind its even pace.
+TEST(JitterEstimate, NinetyFifthPercentileOfLatenessNotTheOutliers) {
+    CJitterEstimate j;
+    int seq = 0;
+    for (int frame = 0; frame < 200; ++frame) {
+        const std::uint32_t due = frame * 40 + 40;
+        const std::uint32_t sent = (due + 49) / 50 * 50;
+        j.arrival(1000 + sent, seq, 40000);
+        seq = (seq + 1) % 10;
+    }
+    EXPECT_EQ(j.percentile95Ms(), 40u);
+    // One frame 300 ms late in a window of 128 shows, but does not move the target.
+    j.arrival(1000 + 200 * 40 + 300 + 50, seq, 40000);
+    EXPECT_GE(j.lastMs(), 300u);
+    EXPECT_EQ(j.percentile95Ms(), 40u);
+}
+
+TEST(JitterEstimate, LostFramesAreNotLatenessAndAPauseStartsOver) {
+    CJitterEstimate j;
+    // Evenly paced, every third frame lost on the way.
+    for (int frame = 0; frame < 60; ++frame) {
+        if (frame % 3 != 2) {
+            j.arrival(1000 + frame * 20, frame % 10, 20000);
+        }
+    }
+    EXPECT_EQ(j.percentile95Ms(), 0u);
+    EXPECT_EQ(j.lastMs(), 0u);
+    j.arrival(1000 + 60 * 20 + 25, 0, 20000);
+    EXPECT_EQ(j.lastMs(), 25u);
+    j.arrival(5000, 1, 20000);  // after a pause of seconds
+    EXPECT_EQ(j.count(), 1);
+    // Before any percentile can be had, the latest is the guess.
+    j.arrival(5020 + 15, 2, 20000);
+    EXPECT_EQ(j.percentile95Ms(), 15u);
+}
+
+// Device-paced: frames go out as soon as they are next, a missing one is
+// waited for while the device has sound in hand.
+struct LevelLog : FrameLog {
+    std::optional<std::uint32_t> bufferedMs() override { return level; }
+    std::uint32_t level = 100;
+};
+
+TEST(AudioPlayQueue, DevicePacedPlaysAtOnceAndWaitsForAMissingFrameWhileTheDeviceHasSound) {
+    SimClock clock;
+    LevelLog log;
+    CAudioPlayQueue queue(clock);
+    queue.configure(50, &log, 1625, 1625);
+    queue.start(false);
+    queue.put(frame(1), 1);
+    queue.put(frame(2), 2);
+    EXPECT_EQ(queue.cycle(), 0u);
+    EXPECT_EQ(queue.cycle(), 0u);
+    queue.put(frame(4), 4);  // 3 is late
+    EXPECT_EQ(queue.cycle(), CAudioPlayQueue::kPollMs);
+    EXPECT_EQ(log.tags(), (std::vector<int>{1, 2}));
+    queue.put(frame(3), 3);
+    queue.cycle();
+    queue.cycle();
+    EXPECT_EQ(log.tags(), (std::vector<int>{1, 2, 3, 4}));
+    queue.put(frame(6), 6);  // 5 is lost
+    log.level = CAudioPlayQueue::kGiveUpBelowMs - 1;
+    queue.cycle();
+    EXPECT_EQ(log.tags(), (std::vector<int>{1, 2, 3, 4, 6}));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "AudioFakes.h"
 #include "AudioTestSignals.h"
 #include "platform/AudioCodecStream.h"
@@ -166,6 +168,125 @@ TEST(AudioPlayer, ChannelFramesReachTheDeviceThroughThePlayoutThread) {
     }
     EXPECT_EQ(player.CloseDevice(), 0);
     EXPECT_EQ(out.count(), 3u);
+}
+
+// A device that plays in simulated time: what was written drains at 8000
+// frames a second, and running dry while playing is an underrun. Each frame
+// carries its number + 1 in every sample, so when its first sample is heard
+// can be read back past any silence in front.
+class DrainingWaveOut : public FakeWaveOut {
+public:
+    explicit DrainingWaveOut(SimClock& c) : clock(c) {}
+    std::optional<std::uint32_t> queuedFrames() override { return update(); }
+    int write(int h, ByteSpan pcm) override {
+        const std::uint32_t before = update();
+        std::size_t lead = 0;
+        while (lead + 2 <= pcm.size() && readLe<std::int16_t>(pcm, lead) == 0) {
+            lead += 2;
+        }
+        if (lead + 2 <= pcm.size()) {
+            const int n = readLe<std::int16_t>(pcm, lead) - 1;
+            heard[n] = clock.now + (before + lead / 2) / 8.0;
+        }
+        queued += pcm.size() / 2;
+        playing = true;
+        return FakeWaveOut::write(h, pcm);
+    }
+    std::uint32_t update() {
+        const std::uint64_t played = std::uint64_t{clock.now - since} * 8;
+        since = clock.now;
+        if (played > queued && playing) {
+            ++underruns;
+            playing = false;
+        }
+        queued -= std::min(played, queued);
+        return static_cast<std::uint32_t>(queued);
+    }
+    SimClock& clock;
+    std::uint64_t queued = 0;
+    std::uint32_t since = 1000;
+    bool playing = false;
+    int underruns = 0;
+    std::map<int, double> heard;  // frame number -> ms
+};
+
+struct Steered {
+    int underrunsAfterStart = 0;
+    double low = 1e9, high = 0;  // mouth-to-ear in the last 10 s
+};
+
+// 40 ms frames sent at the end of 50 ms capture buffers, as GSM 6.10 at the
+// default buffer length; stalledUntil holds back the call's first frames
+// and delivers them together, as a slow path at call set-up does.
+Steered steerCall(std::uint32_t stalledUntil) {
+    SimClock clock;
+    DrainingWaveOut out(clock);
+    AudioCodecLibav codecs;
+    FakeBalloons balloons;
+    CAudioPlayer player(out, codecs, balloons, &clock);
+    player.setPlayoutThread(false);
+    const auto pcm = WaveFormat::pcm(8000, 16, 1);
+    player.SetPeerFormat(pcm.toArea(), 50, 16000, nullptr);
+    EXPECT_EQ(player.OpenDevice(), 0);
+    constexpr int kFrames = 500;  // 20 s
+    for (int n = 0; n < kFrames; ++n) {
+        const std::uint32_t sent = std::max((n * 40u + 40 + 49) / 50 * 50, stalledUntil);
+        clock.at(1000 + sent, [&player, n] {
+            std::vector<std::byte> f(640);
+            for (std::size_t i = 0; i < f.size(); i += 2) {
+                writeLe<std::int16_t>(f, i, static_cast<std::int16_t>(n + 1));
+            }
+            player.PutFrame(f, n % 10);
+        });
+    }
+    int underrunsAt2s = -1;
+    while (clock.now < 1000 + kFrames * 40) {  // not past the last frame: the device then runs dry
+        player.queue().cycle();
+        if (underrunsAt2s < 0 && clock.now >= 3000) {
+            underrunsAt2s = out.underruns;
+        }
+    }
+    player.CloseDevice();
+    Steered s;
+    s.underrunsAfterStart = out.underruns - underrunsAt2s;
+    for (const auto& [n, at] : out.heard) {
+        if (n >= kFrames - 250) {
+            const double delay = at - (1000 + n * 40);
+            s.low = std::min(s.low, delay);
+            s.high = std::max(s.high, delay);
+        }
+    }
+    return s;
+}
+
+TEST(AudioPlayer, DeviceLevelFollowsTheJitterWhateverTheCallsStart) {
+    const Steered clean = steerCall(0);
+    const Steered stalled = steerCall(300);
+    for (const Steered& s : {clean, stalled}) {
+        EXPECT_EQ(s.underrunsAfterStart, 0);
+        // Constant within the call: the 80 ms the latest frames take to be
+        // sent, plus the device's margin.
+        EXPECT_LE(s.high - s.low, 4.0);
+        EXPECT_GE(s.low, 80.0 + CAudioPlayer::kMarginMs - 4);
+        EXPECT_LE(s.high, 80.0 + CAudioPlayer::kMarginMs + 6);
+    }
+    EXPECT_NEAR(clean.high, stalled.high, 5.0);
+}
+
+TEST(AudioPlayer, RetimeSpreadsAFrameAndKeepsItsEnds) {
+    std::vector<std::byte> in(2 * 2 * 5);  // stereo, 5 frames
+    for (int i = 0; i < 5; ++i) {
+        writeLe<std::int16_t>(in, i * 4, static_cast<std::int16_t>(i * 100));
+        writeLe<std::int16_t>(in, i * 4 + 2, static_cast<std::int16_t>(-i * 100));
+    }
+    std::vector<std::byte> out(2 * 2 * 9);
+    ASSERT_EQ(CAudioPlayer::retime(in, out, 2, 9), out.size());
+    for (int k = 0; k < 9; ++k) {
+        EXPECT_EQ(readLe<std::int16_t>(out, k * 4), k * 50);
+        EXPECT_EQ(readLe<std::int16_t>(out, k * 4 + 2), -k * 50);
+    }
+    // Never past the room given.
+    EXPECT_EQ(CAudioPlayer::retime(in, std::span(out).first(6), 2, 9), 4u);
 }
 
 }  // namespace
