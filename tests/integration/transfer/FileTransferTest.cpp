@@ -4,13 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/TcpSocket.h"
@@ -66,6 +73,127 @@ struct RawPeer {
     QByteArray answers;
     bool ended = false;
 };
+
+// A peer that keeps to the protocol's letter, one step at a time, on blocking
+// sockets of its own thread: one chunk per '{' as sender, one answer per read
+// as receiver.
+namespace strict {
+
+enum class Receiver { Strict, AnswersTooOften, Silent, ClosesMidWindow };
+
+sockaddr_in address(const char* ip, std::uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    inet_pton(AF_INET, ip, &sa.sin_addr);
+    return sa;
+}
+
+int socketFrom(const char* ip) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval limit{kWaitMs / 1000, 0};  // a test that goes wrong still ends
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    const sockaddr_in sa = address(ip, 0);
+    ::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    return fd;
+}
+
+bool readFull(int fd, char* p, std::size_t n) {
+    for (ssize_t r = 0; n > 0; p += r, n -= std::size_t(r)) {
+        if ((r = ::recv(fd, p, n, 0)) <= 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Listens on 127.0.0.3 (its port in *port); the receiving peer's future holds
+// every byte that came after the offer, up to the sender's close.
+std::future<QByteArray> receiver(Receiver how, std::uint16_t* port,
+                                 const std::atomic<bool>* release) {
+    const int listening = socketFrom("127.0.0.3");
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    ::listen(listening, 1);
+    getsockname(listening, reinterpret_cast<sockaddr*>(&sa), &len);
+    *port = ntohs(sa.sin_port);
+    return std::async(std::launch::async, [=] {
+        QByteArray data;
+        const int c = ::accept(listening, nullptr, nullptr);
+        ::close(listening);
+        char header[OfferHeader::kSize];
+        if (c < 0 || !readFull(c, header, sizeof header)) {
+            return data;
+        }
+        std::int32_t total;
+        std::memcpy(&total, header + 4, 4);
+        ::send(c, "y", 1, MSG_NOSIGNAL);
+        if (how == Receiver::AnswersTooOften) {
+            ::send(c, QByteArray(1000, '{').constData(), 1000, MSG_NOSIGNAL);
+        }
+        while (how == Receiver::Silent && !release->load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        // Reads of 4096 and 1000 bytes in turn: a chunk read in two earns two.
+        char buffer[kChunkBytes];
+        for (int i = 0; data.size() < total && how != Receiver::Silent; ++i) {
+            const std::size_t n = std::min<std::size_t>(total - data.size(), i % 2 ? 1000 : 4096);
+            const ssize_t r = ::recv(c, buffer, n, 0);
+            if (r <= 0) {
+                break;
+            }
+            data.append(buffer, r);
+            if (how == Receiver::ClosesMidWindow && data.size() >= 100000) {
+                break;
+            }
+            ::send(c, data.size() < total ? "{" : "|", 1, MSG_NOSIGNAL);
+        }
+        // Anything past the announced size would show here.
+        for (ssize_t r; how == Receiver::Strict && (r = ::recv(c, buffer, 4096, 0)) > 0;) {
+            data.append(buffer, r);
+        }
+        ::close(c);
+        return data;
+    });
+}
+
+// Sends content to 127.0.0.2's listener from 127.0.1.7; the future holds the
+// answers it read.
+std::future<QByteArray> sender(const QByteArray& content, const QString& name) {
+    return std::async(std::launch::async, [=] {
+        QByteArray answers;
+        const int fd = socketFrom("127.0.1.7");
+        const sockaddr_in sa = address("127.0.0.2", CFileListener::kPort);
+        const QByteArray offer = test::offerBytes(std::int32_t(content.size()), name);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
+            ::send(fd, offer.constData(), offer.size(), MSG_NOSIGNAL) != offer.size()) {
+            ::close(fd);
+            return answers;
+        }
+        qsizetype sent = 0;
+        for (char answer; readFull(fd, &answer, 1);) {
+            answers += answer;
+            if (answer != 'y' && answer != '{') {
+                break;
+            }
+            const qsizetype n = std::min<qsizetype>(kChunkBytes, content.size() - sent);
+            if (n > 0 && ::send(fd, content.constData() + sent, n, MSG_NOSIGNAL) != n) {
+                break;
+            }
+            sent += n;
+        }
+        ::close(fd);
+        return answers;
+    });
+}
+
+}  // namespace strict
+
+// Waits for a scripted peer while our side's events go on.
+bool ready(const std::future<QByteArray>& f) {
+    return QTest::qWaitFor(
+        [&] { return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, kWaitMs);
+}
 
 struct Peer {
     Peer(const QString& own, const QString& other, std::shared_ptr<std::atomic<qint64>> now)
@@ -151,6 +279,65 @@ TEST_F(FileTransferTest, FiveMegabytesArriveByteIdentical) {
     EXPECT_EQ(a->uploads, QList<bool>{true});
     EXPECT_TRUE(b->warnings.isEmpty());
     EXPECT_TRUE(TempDir::read(source) == TempDir::read(b->savePath));
+}
+
+TEST_F(FileTransferTest, StrictStopAndWaitPeersGetAndGiveByteIdenticalFiles) {
+    // Our windowed sender to a peer that answers every read, some split.
+    const QString source = file(QStringLiteral("out.bin"), 3 * 1024 * 1024 + 123);
+    std::uint16_t port = 0;
+    auto received = strict::receiver(strict::Receiver::Strict, &port, nullptr);
+    a->listener.setPeerPort(port);
+    ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.3"), source));
+    ASSERT_TRUE(ready(received));
+    EXPECT_TRUE(received.get() == TempDir::read(source));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == 1; }, kWaitMs));
+    EXPECT_EQ(a->warnings, QStringList{QStringLiteral("Uploaded out.bin")});
+
+    // A peer sending one chunk per '{' to our receiver, which reads in a row.
+    const QByteArray content = TempDir::read(file(QStringLiteral("in.bin"), 1024 * 1024 + 5));
+    b->savePath = dir.path(QStringLiteral("in-received.bin"));
+    auto answers = strict::sender(content, QStringLiteral("in.bin"));
+    ASSERT_TRUE(ready(answers));
+    EXPECT_TRUE(answers.get().endsWith("{|"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b->ended == 1; }, kWaitMs));
+    EXPECT_TRUE(b->completed);
+    EXPECT_TRUE(TempDir::read(b->savePath) == content);
+}
+
+TEST_F(FileTransferTest, SenderEndsCleanlyWhateverThePeerAnswers) {
+    using strict::Receiver;
+    const QString source = file(QStringLiteral("s.bin"), 8 * 1024 * 1024);
+    int ended = 0;
+    for (const Receiver how :
+         {Receiver::AnswersTooOften, Receiver::Silent, Receiver::ClosesMidWindow}) {
+        SCOPED_TRACE(int(how));
+        a->warnings.clear();
+        std::atomic<bool> release{false};
+        std::uint16_t port = 0;
+        auto received = strict::receiver(how, &port, &release);
+        a->listener.setPeerPort(port);
+        ASSERT_TRUE(a->listener.SendFile(QStringLiteral("127.0.0.3"), source));
+        if (how == Receiver::Silent) {
+            // It accepted the offer and then reads nothing: the window fills.
+            QTest::qWait(300);
+            passTime(CSockThread::defaultTiming().inactivityMs + 1);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return a->ended == ended + 1; }, kWaitMs));
+        ++ended;
+        release = true;
+        ASSERT_TRUE(ready(received));
+        const QByteArray data = received.get();
+        EXPECT_TRUE(data == TempDir::read(source).left(data.size()));
+        ASSERT_EQ(a->warnings.size(), 1);
+        if (how == Receiver::AnswersTooOften) {
+            EXPECT_EQ(data.size(), 8 * 1024 * 1024);
+            EXPECT_EQ(a->warnings[0], QStringLiteral("Uploaded s.bin"));
+        } else {
+            EXPECT_TRUE(a->warnings[0].startsWith(QStringLiteral("File failed to send: error ")))
+                << a->warnings[0].toStdString();
+        }
+    }
+    EXPECT_EQ(a->uploads, (QList<bool>{true, false, false}));
 }
 
 TEST_F(FileTransferTest, OfferFromAnAddressWithoutChatWindowIsRefused) {
