@@ -41,7 +41,7 @@ void CAudioPlayQueue::start(bool withThread) {
     paced_ = false;
     devicePaced_ = false;
     jitter_.reset();
-    jitterMs_ = 0;
+    jitterMs_ = static_cast<std::uint32_t>(std::max(period_, 0));
     for (auto& s : slots_) {
         s.state = Free;
     }
@@ -85,7 +85,11 @@ void CAudioPlayQueue::put(ByteSpan frame, int sequence) {
                                       : std::uint64_t{frame.size()} * 1000000u / bytesPerSecond_;
     jitter_.arrival(clock_.nowMs(), sequence,
                     static_cast<std::uint32_t>(std::min<std::uint64_t>(mediaUs, 10000000)));
-    jitterMs_ = jitter_.percentile95Ms();
+    // Until the percentile means something, the sender's buffer length is the
+    // guess: its frames may come that unevenly, and starting low runs dry.
+    jitterMs_ = jitter_.count() < CJitterEstimate::kMinForPercentile
+                    ? std::max<std::uint32_t>(jitter_.percentile95Ms(), std::max(period_, 0))
+                    : jitter_.percentile95Ms();
     int expected = -1;
     if (readPos_.compare_exchange_strong(expected, sequence)) {
         refilling_ = false;

@@ -116,6 +116,7 @@ int CAudioPlayer::OpenDevice() {
     }
     writePos_ = 0;
     haveEstimate_ = false;
+    marginMs_ = kMarginMs;
     queue_.start(playoutThread_);
     return 0;
 }
@@ -193,8 +194,17 @@ std::size_t CAudioPlayer::steer(ByteSpan pcm, std::vector<std::byte>& out, std::
     const std::size_t frameBytes = std::size_t{pcmChannels_} * 2;
     const std::size_t inFrames = pcm.size() / frameBytes;
     const double frameMs = 1000.0 * static_cast<double>(inFrames) / pcmRate_;
-    const double target = queue_.jitterMs() + kMarginMs;
     const double found = levelMs + queue_.playingLateMs();
+    double margin = marginMs_.load();
+    if (haveEstimate_ && levelMs == 0) {
+        margin = std::min(margin + kMarginStepMs, kMaxMarginMs);
+        ++ranDry_;
+        qCInfo(lcPlayout) << "playout ran dry, margin now" << margin << "ms";
+    } else {
+        margin = std::max<double>(kMarginMs, margin - frameMs * kMarginDecayPerMs);
+    }
+    marginMs_ = margin;
+    const double target = queue_.jitterMs() + margin;
     std::size_t silenceFrames = 0;
     std::size_t outFrames = inFrames;
     if (!haveEstimate_ || levelMs == 0) {

@@ -42,6 +42,13 @@ public:
     // (AlsaWaveOut's 10 ms), the least that does not run dry between two reads
     // of the sound server.
     static constexpr std::uint32_t kMarginMs = 10;
+    // Each time the device runs dry anyway (a busy machine wakes us late) the
+    // margin grows by a step, up to a bound, and shrinks back by 1 ms in
+    // every 3 s that play through: a late wake-up once a minute is not in the
+    // jitter's 95th percentile, but it is heard.
+    static constexpr double kMarginStepMs = 10;
+    static constexpr double kMaxMarginMs = 80;
+    static constexpr double kMarginDecayPerMs = 1.0 / 3000;
     // Off the target by less than this: left alone, the level's own noise.
     static constexpr double kDeadbandMs = 3;
     // A frame is shortened or lengthened by at most this share of itself,
@@ -80,6 +87,10 @@ public:
     CAudioPlayQueue& queue() { return queue_; }
     // Frames dropped for want of a finished output header.
     std::uint64_t headerDrops() const { return headerDrops_.load(); }
+    // The margin above the jitter the level is kept at, and the times the
+    // device ran dry during playout.
+    double marginMs() const { return marginMs_.load(); }
+    std::uint64_t ranDry() const { return ranDry_.load(); }
     // Frames dropped, and milliseconds taken off or added, to keep the level.
     std::uint64_t latencyDrops() const { return latencyDrops_.load(); }
     std::int64_t retimedMs() const { return retimedMs_.load(); }
@@ -125,6 +136,8 @@ private:
     bool haveEstimate_ = false;
     double estimateMs_ = 0;  // the level a frame arriving earliest would find
     std::uint32_t lastReportMs_ = 0;
+    std::atomic<double> marginMs_{kMarginMs};
+    std::atomic<std::uint64_t> ranDry_{0};
     std::atomic<std::uint64_t> latencyDrops_{0};
     std::atomic<std::int64_t> retimedMs_{0};
     bool playoutThread_ = true;
