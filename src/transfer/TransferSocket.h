@@ -50,8 +50,10 @@ public:
     static constexpr int kTimedOut = 10060;   // a limit ran out
     static constexpr int kConnReset = 10054;  // the peer closed before the end
 
-    // Sends are retried every 10 ms while the socket would block; a peer that
-    // reads nothing for the inactivity limit (2000 waits) is given up.
+    // The offer and the one-byte answers are retried every 10 ms while the
+    // socket would block; a peer that reads nothing for the inactivity limit
+    // (2000 waits) is given up. File data instead waits for writeWanted's
+    // notification, and a peer that takes none ends by the thread's limit.
     static constexpr int kSendRetryMs = 10;
     static constexpr int kMaxSendWaits = 2000;
     // The receiver lets the last reply travel before it closes.
