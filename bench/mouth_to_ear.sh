@@ -9,6 +9,7 @@
 # with the underruns Bob's KOVA logged.
 #   bash bench/mouth_to_ear.sh [build] [calls] [seconds] [buffer lengths...]
 #   bash bench/mouth_to_ear.sh build 1 300 50     # a 5-minute call
+# MTE_KEEP=DIR keeps the last call's recording and both logs there.
 set -uo pipefail
 build=${1:-build}
 calls=${2:-5}
@@ -145,13 +146,15 @@ one_call() {
   sleep "$seconds"
   kill "$mic" "$rec" 2>/dev/null
   wait "$mic" "$rec" 2>/dev/null
-  [ -z "${MTE_KEEP:-}" ] || cp "$work/rec.raw" "$work/a.log" "$work/b.log" "$MTE_KEEP/"
-  delays "$work/rec.raw" >"$work/call.txt"
-  read -r DELAY _ _ BURSTS < <(stats <"$work/call.txt")
+  # Counted over the recording only, and the call ended before the analysis
+  # takes the processor.
   UNDERRUNS=$(grep -c "output underrun" "$work/b.log")
   kill -TERM "$kova_pid_a" "$kova_pid_b"
   wait_for 20 process_gone "$kova_pid_a" || fail "Ann's KOVA did not end"
   wait_for 20 process_gone "$kova_pid_b" || fail "Bob's KOVA did not end"
+  [ -z "${MTE_KEEP:-}" ] || cp "$work/rec.raw" "$work/a.log" "$work/b.log" "$MTE_KEEP/"
+  delays "$work/rec.raw" >"$work/call.txt"
+  read -r DELAY _ _ BURSTS < <(stats <"$work/call.txt")
 }
 
 echo "buffer_ms call delay_ms bursts underruns"
