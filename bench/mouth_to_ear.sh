@@ -10,6 +10,8 @@
 #   bash bench/mouth_to_ear.sh [build] [calls] [seconds] [buffer lengths...]
 #   bash bench/mouth_to_ear.sh build 1 300 50     # a 5-minute call
 # MTE_KEEP=DIR keeps the last call's recording and both logs there.
+# MTE_PROCESSING=0 turns echo cancellation, noise suppression and gain control
+# off on both sides (default 1: on, as a new user has them).
 set -uo pipefail
 build=${1:-build}
 calls=${2:-5}
@@ -128,6 +130,7 @@ one_call() {
     on $side write_settings MJPG
     printf "\\$(printf %03o $(($1 & 255)))\\$(printf %03o $(($1 >> 8)))" |
       dd of="$work/$side/home/.config/kova/avset.cfg" bs=1 seek=192 conv=notrunc status=none
+    audio_processing $side "${MTE_PROCESSING:-1}" "${MTE_PROCESSING:-1}" "${MTE_PROCESSING:-1}"
   done
   PULSE_SINK=ann_spk PULSE_SOURCE=ann_mic kova_on a "$kova"
   PULSE_SINK=bob_spk PULSE_SOURCE=bob_mic.monitor kova_on b "$kova"

@@ -74,13 +74,6 @@ print("%.1f" % (10 * math.log10(max(power, 1e-12))))
 PY
 }
 
-# audio_processing SIDE EC NS AGC: that side's switches in its kova.ini.
-audio_processing() {
-  mkdir -p "$work/$1/home/.config/kova"
-  printf '[AudioProcessing]\r\nEchoCancellation=%s\r\nNoiseSuppression=%s\r\nGainControl=%s\r\n' "$2" "$3" "$4" \
-    > "$work/$1/home/.config/kova/kova.ini"
-}
-
 tone_wav "$work/ann.wav" 120 0 0 "${ann_hz[0]}:6000" "${ann_hz[1]}:3000"
 tone_wav "$work/bob.wav" 30 1 0 "$bob_hz:4000"
 audio_processing a 0 0 0

@@ -159,6 +159,13 @@ on() {
     XDG_RUNTIME_DIR="$work/$side/run" "$@"
 }
 
+# audio_processing SIDE EC NS AGC: that side's switches in its kova.ini.
+audio_processing() {
+  mkdir -p "$work/$1/home/.config/kova"
+  printf '[AudioProcessing]\r\nEchoCancellation=%s\r\nNoiseSuppression=%s\r\nGainControl=%s\r\n' "$2" "$3" "$4" \
+    > "$work/$1/home/.config/kova/kova.ini"
+}
+
 # kova_on SIDE KOVA: starts KOVA inside that side's host, its log in $work/SIDE.log.
 kova_on() {
   local side=$1 ns display
