@@ -10,11 +10,14 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libasound2-dev libavcodec-dev libavutil-dev libswscale-dev libv4l-dev
-  libminiupnpc-dev libnatpmp-dev libwebrtc-audio-processing-dev
+  libminiupnpc-dev libnatpmp-dev libwebrtc-audio-processing-dev libpulse-dev
+  # the Debian package and its checks
+  dpkg-dev file lintian desktop-file-utils appstream
   # run on a headless machine, and the tests' own hosts, sound and tools
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   iproute2 nftables sox ffmpeg unrtf python3
+  dbus
 )
 
 missing=()
