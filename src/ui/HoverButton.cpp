@@ -38,6 +38,10 @@ bool CHoverButton::LoadBitmap(QImage strip, const QColor& keyColour, bool focusF
 
 void CHoverButton::SetTooltip(const QString& text, bool activate) {
     setToolTip(activate ? text : QString());
+    // A picture has no words for a screen reader; the tooltip's are its name.
+    if (!text.isEmpty()) {
+        setAccessibleName(text);
+    }
 }
 
 void CHoverButton::SetParentBackground(const QPixmap* background, int yOffset) {
