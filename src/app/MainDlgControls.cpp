@@ -96,6 +96,7 @@ void CMainDlg::createControls() {
 
     const int top = bandHeight() + kMargin;
     list_ = new CListContact(this);
+    list_->setAccessibleName(tr("Contacts"));
     list_->setGeometry(kMargin, top, kListWidth, kDefaultVideo.height());
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &CMainDlg::updateContactButtons);
     connect(list_, &CListContact::commandRequested, this, &CMainDlg::onCommand);

@@ -20,6 +20,7 @@ CCameraSetupDlg::CCameraSetupDlg(const QString& deviceName,
             box->setChecked(c.value != 0);
             connect(box, &QCheckBox::toggled, this,
                     [this, id = c.id](bool on) { apply_(id, on ? 1 : 0); });
+            box->setAccessibleName(c.name);
             form->addRow(c.name, box);
         } else {
             auto* slider = new QSlider(Qt::Horizontal, this);
@@ -29,6 +30,7 @@ CCameraSetupDlg::CCameraSetupDlg(const QString& deviceName,
             slider->setMinimumWidth(200);
             connect(slider, &QSlider::valueChanged, this,
                     [this, id = c.id](int value) { apply_(id, value); });
+            slider->setAccessibleName(c.name);
             form->addRow(c.name, slider);
         }
     }

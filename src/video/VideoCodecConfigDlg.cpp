@@ -16,6 +16,7 @@ CVideoCodecConfigDlg::CVideoCodecConfigDlg(const VideoCodecInfo& info,
         quality_->setRange(1, 100);
         quality_->setSuffix(QStringLiteral(" %"));
         quality_->setValue(static_cast<int>(options.quality));
+        quality_->setAccessibleName(QStringLiteral("Quality"));
         form->addRow(QStringLiteral("Quality:"), quality_);
     }
     if (info.options == VideoOptionKind::BitRate) {
@@ -23,6 +24,7 @@ CVideoCodecConfigDlg::CVideoCodecConfigDlg(const VideoCodecInfo& info,
         bitRate_->setRange(VideoCodecOptions::kMinBitRateKbps, VideoCodecOptions::kMaxBitRateKbps);
         bitRate_->setSuffix(QStringLiteral(" kbit/s"));
         bitRate_->setValue(static_cast<int>(options.bitRateKbps));
+        bitRate_->setAccessibleName(QStringLiteral("Bit rate"));
         form->addRow(QStringLiteral("Bit rate:"), bitRate_);
     }
     if (info.temporal) {
@@ -30,6 +32,7 @@ CVideoCodecConfigDlg::CVideoCodecConfigDlg(const VideoCodecInfo& info,
         keyFrames_->setRange(1, VideoCodecOptions::kMaxKeyFrameInterval);
         keyFrames_->setValue(
             static_cast<int>(std::max<std::uint32_t>(options.keyFrameInterval, 1)));
+        keyFrames_->setAccessibleName(QStringLiteral("Key frame every (frames)"));
         form->addRow(QStringLiteral("Key frame every (frames):"), keyFrames_);
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
