@@ -38,8 +38,11 @@ ConferenceMedia::ConferenceMedia(const Setup& setup)
     capture_ = std::make_unique<CAudioCapture>(*audioIn_, *audioCodecs_, *setup.balloons, *prompt_,
                                                *chooser_);
     devices_->Enumerate();
-    QObject::connect(setup.control, &CControlChannel::frameAcknowledged, sender_.get(),
-                     [this] { sender_->OnFrameAck(); });
+    sender_->SetStatistics(&statistics_);
+    QObject::connect(setup.control, &CControlChannel::frameAcknowledged, sender_.get(), [this] {
+        statistics_.pictureAcknowledged();
+        sender_->OnFrameAck();
+    });
 }
 
 ConferenceMedia::~ConferenceMedia() {
@@ -128,12 +131,23 @@ CRecDlg* ConferenceMedia::receivingWindow() const {
     return receiving_.data();
 }
 
+LinkStatistics::Totals ConferenceMedia::linkTotals() const {
+    LinkStatistics::Totals t;
+    for (const CMediaSocket* channel : {audioChannel_.get(), videoChannel_.get()}) {
+        t.bytesIn += channel->bytesReceived();
+        t.bytesOut += channel->bytesSent();
+        t.strangers += channel->strangerDatagrams();
+    }
+    return t;
+}
+
 bool ConferenceMedia::receivingWindowOpen() const {
     return receiving_ && receiving_->isVisible();
 }
 
 void ConferenceMedia::prepare(const PeerMedia& peer) {
     peer_ = peer;
+    statistics_.reset(linkTotals());
     if (!receiving_) {
         CRecDlg::Services services;
         services.videoCodecs = videoCodecs_.get();
@@ -142,6 +156,8 @@ void ConferenceMedia::prepare(const PeerMedia& peer) {
         services.control = setup_.control;
         services.mainWindow = setup_.mainWindow;
         services.warn = warn_;
+        services.statistics = &statistics_;
+        services.linkTotals = [this] { return linkTotals(); };
         // What the loudspeaker plays is the echo canceller's reference.
         services.makeWaveOut = [this]() -> std::unique_ptr<IWaveOut> {
             auto device = std::make_unique<AlsaWaveOut>();

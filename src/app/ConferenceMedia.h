@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "media/LinkStatistics.h"
 #include "signalling/ConferenceMedia.h"
 #include "video/RecDlg.h"
 #include "video/ShowWnd.h"
@@ -80,6 +81,9 @@ public:
     CMediaSocket& audioChannel() { return *audioChannel_; }
     CMediaSocket& videoChannel() { return *videoChannel_; }
     CAudioCapture& capture() { return *capture_; }
+    LinkStatistics& statistics() { return statistics_; }
+    // Both channels' bytes and strangers' datagrams as they stand.
+    LinkStatistics::Totals linkTotals() const;
 
     // IConferenceMedia
     bool receivingWindowOpen() const override;
@@ -105,6 +109,7 @@ private:
     std::unique_ptr<CLocalVideo> localVideo_;
     std::unique_ptr<CMediaSocket> audioChannel_;
     std::unique_ptr<CMediaSocket> videoChannel_;
+    LinkStatistics statistics_;
     QPointer<CShowWnd> preview_;
     QPointer<CRecDlg> receiving_;
     PeerMedia peer_;

@@ -203,8 +203,12 @@ bool CMediaSocket::sendDatagram(ByteSpan datagram, std::chrono::steady_clock::ti
             return false;
         }
         const int error = socket_->sendTo(datagram, *peerIpv4_, port_);
+        if (error == 0) {
+            bytesOut_.fetch_add(datagram.size(), std::memory_order_relaxed);
+            return true;
+        }
         if (error != kWsaWouldBlock) {
-            return error == 0;
+            return false;
         }
         // A full send buffer drains at the link's speed: wait for room rather
         // than lose the rest of the frame.
@@ -242,6 +246,7 @@ void CMediaSocket::onReadNotification() {
         if (r.sourcePort != port_) {
             continue;
         }
+        bytesIn_.fetch_add(r.size, std::memory_order_relaxed);
         const auto frame = reassembler_.take(r.size);
         if (!frame) {
             continue;

@@ -94,6 +94,9 @@ public:
     // Datagrams read and dropped because they came from another address than
     // the peer's (any thread).
     std::uint64_t strangerDatagrams() const { return strangers_.load(std::memory_order_relaxed); }
+    // Datagram bytes read from the peer and sent to it (any thread).
+    std::uint64_t bytesReceived() const { return bytesIn_.load(std::memory_order_relaxed); }
+    std::uint64_t bytesSent() const { return bytesOut_.load(std::memory_order_relaxed); }
     std::size_t maxFrame() const { return reassembler_.maxFrame(); }
     std::size_t maxDatagram() const { return framer_.maxDatagram(); }
 
@@ -132,6 +135,8 @@ private:
     std::atomic<bool> active_{false};
     std::atomic<bool> receiveBusy_{false};
     std::atomic<std::uint64_t> strangers_{0};
+    std::atomic<std::uint64_t> bytesIn_{0};
+    std::atomic<std::uint64_t> bytesOut_{0};
 
     std::mutex sendLock_;
     std::condition_variable sendDone_;

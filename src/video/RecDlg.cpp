@@ -23,6 +23,7 @@
 #include "ui/PMenu.h"
 #include "ui/PictureStatic.h"
 #include "video/ShowWnd.h"
+#include "video/StatsOverlay.h"
 #include "video/TestPatternSource.h"
 #include "video/VideoCodec.h"
 
@@ -33,6 +34,10 @@ namespace kova {
 namespace {
 
 Q_LOGGING_CATEGORY(lcReceive, "kova.receive", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcStats, "kova.stats", QtWarningMsg)
+
+// The overlay's distance from the picture's corner.
+constexpr int kOverlayInset = 6;
 
 QString fourCCText(std::uint32_t fourCC) {
     QString text;
@@ -59,6 +64,9 @@ CRecDlg::CRecDlg(const QString& peerName, const Services& services)
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     view_ = new CShowWnd(this);
+    overlay_ = new CStatsOverlay(view_);
+    overlay_->move(kOverlayInset, kOverlayInset);
+    overlay_->hide();
     videoLabel_ = new QLabel(this);
     audioLabel_ = new QLabel(this);
     rate_ = new QLabel(this);
@@ -218,7 +226,12 @@ void CRecDlg::onMediaFrame(const MediaFrame& frame) {
     bytes_ += frame.bytes.size();
     if (frame.source == MediaSource::Video) {
         onVideoFrame(frame.bytes);
-    } else if (player_ && !audioFailed_) {
+        return;
+    }
+    if (services_.statistics != nullptr) {
+        services_.statistics->audioFrame(frame.sequence);
+    }
+    if (player_ && !audioFailed_) {
         // The player copies the frame into its play queue before returning.
         player_->onMediaFrame(frame);
     }
@@ -226,6 +239,7 @@ void CRecDlg::onMediaFrame(const MediaFrame& frame) {
 
 void CRecDlg::timerEvent(QTimerEvent*) {
     showRate();
+    showStatistics();
 }
 
 void CRecDlg::onVideoFrame(ByteSpan frame) {
@@ -237,6 +251,9 @@ void CRecDlg::onVideoFrame(ByteSpan frame) {
     videoLevel_->SetValue(videoLevelFor(gap));
     lastFrameMs_ = now;
     view_->Draw(picture_);
+    if (services_.statistics != nullptr) {
+        services_.statistics->pictureDrawn();
+    }
     if (lcTiming().isDebugEnabled()) {
         qCDebug(lcTiming).nospace()
             << "drawn " << CTestPatternSource::readCounter(decoder_->OutputFormat(), picture_)
@@ -257,6 +274,28 @@ void CRecDlg::showRate() {
     bytes_ = 0;
 }
 
+void CRecDlg::showStatistics() {
+    if (services_.statistics == nullptr) {
+        return;
+    }
+    LinkStatistics::Totals totals;
+    if (services_.linkTotals) {
+        totals = services_.linkTotals();
+    }
+    if (player_ && !audioFailed_) {
+        CAudioPlayQueue& queue = player_->queue();
+        totals.queueMs = queue.filledCount() * queue.period();
+        totals.deviceMs = player_->deviceLevelMs();
+        totals.playerDrops = queue.droppedFrames() + player_->latencyDrops();
+        totals.ranDry = player_->ranDry();
+    }
+    const LinkStatistics::Figures figures = services_.statistics->sample(totals);
+    qCInfo(lcStats).noquote() << LinkStatistics::logLine(figures);
+    if (!overlay_->isHidden()) {
+        overlay_->SetLines(LinkStatistics::lines(figures));
+    }
+}
+
 QList<int> CRecDlg::menuCommands() const {
     QList<int> commands;
     if (fullScreen_) {
@@ -264,7 +303,7 @@ QList<int> CRecDlg::menuCommands() const {
     } else {
         commands << ID_ZOOM_50 << ID_ZOOM_100 << ID_ZOOM_200 << ID_FULL_SCREEN;
     }
-    commands << 0 << ID_MIC_UP << ID_MIC_DOWN << 0 << ID_DISCONNECT_MENU;
+    commands << ID_STATISTICS << 0 << ID_MIC_UP << ID_MIC_DOWN << 0 << ID_DISCONNECT_MENU;
     return commands;
 }
 
@@ -289,6 +328,9 @@ void CRecDlg::contextMenuEvent(QContextMenuEvent* e) {
                 break;
             case ID_MIC_DOWN:
                 menu.AppendItem(command, tr("Rem. Mic. Vol. -20%"));
+                break;
+            case ID_STATISTICS:
+                menu.AppendItem(command, tr("Statistics"));
                 break;
             case ID_DISCONNECT_MENU:
                 menu.AppendItem(command, tr("Disconnect"));
@@ -320,6 +362,18 @@ void CRecDlg::onCommand(int command) {
         case ID_MIC_DOWN:
             if (mainWindow_) {
                 postMessage(mainWindow_, MSG_REMOTE_MIC, command == ID_MIC_UP ? 1 : 0);
+            }
+            break;
+        case ID_STATISTICS:
+            if (!overlay_->isHidden()) {
+                overlay_->hide();
+            } else {
+                // Shown at once with the last second's figures, not empty.
+                overlay_->SetLines(LinkStatistics::lines(services_.statistics != nullptr
+                                                             ? services_.statistics->last()
+                                                             : LinkStatistics::Figures{}));
+                overlay_->show();
+                overlay_->raise();
             }
             break;
         case ID_DISCONNECT:

@@ -13,6 +13,7 @@
 
 #include "chat/BackImage.h"
 #include "common/ByteIo.h"
+#include "media/LinkStatistics.h"
 #include "media/MediaFrame.h"
 #include "signalling/ControlDatagram.h"
 
@@ -26,6 +27,7 @@ class CControlChannel;
 class CHoverButton;
 class CPictureStatic;
 class CShowWnd;
+class CStatsOverlay;
 class CVideoCodec;
 class IAudioCodecs;
 class IBalloonReporter;
@@ -44,6 +46,7 @@ public:
         ID_DISCONNECT = 1060,
         ID_MIC_DOWN = 1079,
         ID_MIC_UP = 1080,
+        ID_STATISTICS = 1090,
     };
     static constexpr int kRateMs = 1000;
     // Level bars: 1051 video, 1052 audio; full scale is frames arriving at this
@@ -65,6 +68,10 @@ public:
         std::function<void(const QString&)> warn;
         // The output for the peer's sound, made when the media open; none: no sound.
         std::function<std::unique_ptr<IWaveOut>()> makeWaveOut;
+        // The call's link figures, fed here with what is drawn and heard, and
+        // the media channels' totals they are sampled with each second.
+        LinkStatistics* statistics = nullptr;
+        std::function<LinkStatistics::Totals()> linkTotals;
     };
 
     CRecDlg(const QString& peerName, const Services& services);
@@ -92,6 +99,9 @@ public:
     void onCommand(int command);
     // The rate display's tick (public for tests).
     void showRate();
+    // The statistics' tick: sampled always, shown while the overlay is on.
+    void showStatistics();
+    CStatsOverlay* statisticsOverlay() const { return overlay_; }
 
     static QString rateFor(std::uint64_t bytesPerSecond);
     // The video bar's value for the time since the previous picture: pictures in
@@ -134,6 +144,7 @@ private:
     bool audioFailed_ = false;
 
     CShowWnd* view_ = nullptr;
+    CStatsOverlay* overlay_ = nullptr;
     QLabel* videoLabel_ = nullptr;
     QLabel* audioLabel_ = nullptr;
     QLabel* rate_ = nullptr;

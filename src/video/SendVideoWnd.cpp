@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "media/FrameSink.h"
+#include "media/LinkStatistics.h"
 #include "video/VideoCodec.h"
 
 namespace kova {
@@ -98,6 +99,9 @@ void CSendVideoWnd::handleFrame(ByteSpan image) {
         frameAck_ = true;
     }
     if (busy_ || !frameAck_ || image.empty()) {
+        if (sending_ && !busy_ && !frameAck_ && statistics_ != nullptr) {
+            statistics_->pictureHeldBack();
+        }
         return;
     }
     // While sending, the next image waits for the peer; otherwise the preview
@@ -125,6 +129,9 @@ void CSendVideoWnd::handleFrame(ByteSpan image) {
         MutableByteSpan out(frameBuffer_.data() + IFrameSink::kHeaderRoom, frameSize_);
         if (fits && encoder_ && channel_ && encoder_->Compress(false, picture, out, compressed) &&
             generation == generation_) {
+            if (statistics_ != nullptr) {
+                statistics_->pictureSent();
+            }
             channel_->SendFrame(
                 MutableByteSpan(frameBuffer_.data(), compressed + IFrameSink::kHeaderRoom));
         }

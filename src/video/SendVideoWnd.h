@@ -17,6 +17,7 @@ namespace kova {
 
 class CVideoCodec;
 class IFrameSink;
+class LinkStatistics;
 
 class CSendVideoWnd : public QObject, public IMediaFrameSink {
     Q_OBJECT
@@ -51,6 +52,9 @@ public:
     void SetFrameAck(bool set) { frameAck_ = set; }
     bool FrameAck() const { return frameAck_; }
 
+    // Hears of each picture sent and each one held back for want of an ack.
+    void SetStatistics(LinkStatistics* statistics) { statistics_ = statistics; }
+
     bool IsSending() const { return sending_; }
     bool IsBusy() const { return busy_; }
 
@@ -65,6 +69,7 @@ private:
     QPointer<CShowWnd> preview_;
     bool attached_ = false;
     IFrameSink* channel_ = nullptr;
+    LinkStatistics* statistics_ = nullptr;
     CVideoCodec* encoder_ = nullptr;
     bool frameAck_ = true;
     bool firstFrame_ = false;

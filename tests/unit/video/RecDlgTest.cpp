@@ -9,6 +9,7 @@
 #include "audio/BalansWnd.h"
 #include "common/BalloonReporter.h"
 #include "platform/VideoCodecFfmpeg.h"
+#include "video/StatsOverlay.h"
 #include "unit/audio/AudioFakes.h"
 #include "unit/video/FakeVideoCodec.h"
 
@@ -47,15 +48,15 @@ TEST(RecDlg, PeerValuesAndLabels) {
 TEST(RecDlg, FullScreenMenuHasNoZoomAndEscapeReturnsToTheZoom) {
     CRecDlg dlg("Ann", {});
     using R = CRecDlg;
-    EXPECT_EQ(dlg.menuCommands(),
-              (QList<int>{R::ID_ZOOM_50, R::ID_ZOOM_100, R::ID_ZOOM_200, R::ID_FULL_SCREEN, 0,
-                          R::ID_MIC_UP, R::ID_MIC_DOWN, 0, R::ID_DISCONNECT_MENU}));
+    EXPECT_EQ(dlg.menuCommands(), (QList<int>{R::ID_ZOOM_50, R::ID_ZOOM_100, R::ID_ZOOM_200,
+                                              R::ID_FULL_SCREEN, R::ID_STATISTICS, 0, R::ID_MIC_UP,
+                                              R::ID_MIC_DOWN, 0, R::ID_DISCONNECT_MENU}));
     dlg.onCommand(R::ID_ZOOM_200);
     EXPECT_EQ(dlg.zoom(), 2.0);
     dlg.onCommand(R::ID_FULL_SCREEN);
     EXPECT_TRUE(dlg.fullScreen());
-    EXPECT_EQ(dlg.menuCommands(), (QList<int>{R::ID_FULL_SCREEN, 0, R::ID_MIC_UP, R::ID_MIC_DOWN, 0,
-                                              R::ID_DISCONNECT_MENU}));
+    EXPECT_EQ(dlg.menuCommands(), (QList<int>{R::ID_FULL_SCREEN, R::ID_STATISTICS, 0, R::ID_MIC_UP,
+                                              R::ID_MIC_DOWN, 0, R::ID_DISCONNECT_MENU}));
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(&dlg, &esc);
     EXPECT_FALSE(dlg.fullScreen());
@@ -98,7 +99,9 @@ TEST(RecDlg, FramesOfBothChannelsReachThePictureAndTheInjectedOutput) {
     AudioCodecLibav audioCodecs;
     test::FakeBalloons balloons;
     test::FakeWaveOut* out = nullptr;
+    LinkStatistics stats;
     CRecDlg::Services services;
+    services.statistics = &stats;
     services.videoCodecs = &videoCodecs;
     services.audioCodecs = &audioCodecs;
     services.balloons = &balloons;
@@ -131,6 +134,14 @@ TEST(RecDlg, FramesOfBothChannelsReachThePictureAndTheInjectedOutput) {
     EXPECT_EQ(videoCodecs.log.decompressBegins, 1);
     dlg.showRate();
     EXPECT_EQ(dlg.rateText(), CRecDlg::rateFor(3 * 160 + 10));
+
+    dlg.onCommand(CRecDlg::ID_STATISTICS);
+    ASSERT_TRUE(dlg.statisticsOverlay()->isVisibleTo(&dlg));
+    dlg.showStatistics();
+    EXPECT_TRUE(stats.last().queueMs.has_value()) << "the player's queue is sampled";
+    EXPECT_EQ(dlg.statisticsOverlay()->lines(), LinkStatistics::lines(stats.last()));
+    dlg.onCommand(CRecDlg::ID_STATISTICS);
+    EXPECT_FALSE(dlg.statisticsOverlay()->isVisibleTo(&dlg));
 }
 
 }  // namespace
