@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "config/OwnSettings.h"
+#include "platform/AlsaDeviceList.h"
 #include "video/CaptureGraph.h"
 #include "video/DeviceList.h"
 #include "video/VideoCodec.h"
@@ -31,6 +32,9 @@ CPropertiesDlg::CPropertiesDlg(bool hideCancel, QWidget* parent) : QDialog(paren
     videoPropertiesButton_ = new QPushButton(QStringLiteral("Properties"), this);
     audioSources_ = new QListWidget(this);
     audioPropertiesButton_ = new QPushButton(QStringLiteral("Properties"), this);
+    noSoundDevice_ = new QLabel(kNoSoundDevice, this);
+    noSoundDevice_->setWordWrap(true);
+    noSoundDevice_->hide();
     bufferLengths_ = new QComboBox(this);
     bufferLengths_->addItems({QStringLiteral("50"), QStringLiteral("100"), QStringLiteral("200")});
     echoBox_ = new QCheckBox(QStringLiteral("Echo cancellation"), this);
@@ -39,6 +43,13 @@ CPropertiesDlg::CPropertiesDlg(bool hideCancel, QWidget* parent) : QDialog(paren
     okButton_ = new QPushButton(QStringLiteral("OK"), this);
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
     okButton_->setDefault(true);
+    videoSources_->setAccessibleName(QStringLiteral("Video source(frame grabber)"));
+    videoCodecList_->setAccessibleName(QStringLiteral("Video Compression"));
+    audioSources_->setAccessibleName(QStringLiteral("Audio sources"));
+    bufferLengths_->setAccessibleName(QStringLiteral("Audio buffer in milliseconds"));
+    // Two buttons read "Properties"; the name says whose.
+    videoPropertiesButton_->setAccessibleName(QStringLiteral("Video Compression Properties"));
+    audioPropertiesButton_->setAccessibleName(QStringLiteral("Audio Properties"));
     videoSources_->setMaximumHeight(90);
     audioSources_->setMaximumHeight(90);
 
@@ -53,6 +64,7 @@ CPropertiesDlg::CPropertiesDlg(bool hideCancel, QWidget* parent) : QDialog(paren
     grid->addWidget(videoPropertiesButton_, 5, 1);
     grid->addWidget(new QLabel(QStringLiteral("Audio sources"), this), 6, 0);
     grid->addWidget(audioSources_, 7, 0);
+    grid->addWidget(noSoundDevice_, 7, 0);
     grid->addWidget(audioPropertiesButton_, 7, 1, Qt::AlignTop);
     grid->addWidget(new QLabel(QStringLiteral("Audio buffer in milliseconds"), this), 8, 0);
     grid->addWidget(bufferLengths_, 8, 1);
@@ -173,6 +185,10 @@ void CPropertiesDlg::initialise() {
     // first codec stands selected: a stored codec that is not listed cannot encode.
     onVideoCodecChanged();
 
+    // Words where the list would stand empty but for "default"; the index stays 0.
+    const bool sound = soundCheck_ ? soundCheck_() : soundDevicePresent();
+    audioSources_->setVisible(sound);
+    noSoundDevice_->setVisible(!sound);
     if (capture_ != nullptr) {
         audioSources_->clear();
         audioSources_->addItems(capture_->deviceList());

@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -43,6 +44,8 @@ public:
     static constexpr int kDefaultBufferMs = 200;
     static constexpr int kMinBufferMs = 50;
     static inline const QString kNoStreamFormat = QStringLiteral("Not found stream format dialog");
+    static inline const QString kNoSoundDevice =
+        QStringLiteral("No sound device found: calls go without sound.");
 
     // Shows a device's own settings; false when it has none.
     using CameraSetup = std::function<bool(int device, QWidget* parent)>;
@@ -52,6 +55,8 @@ public:
     void setVideoDevices(const CDeviceList* devices, const CCaptureGraph* graph);
     void setVideoCodecs(IVideoCodecProvider* codecs, IBalloonReporter* balloons);
     void setCameraSetup(CameraSetup setup) { cameraSetup_ = std::move(setup); }
+    // Whether the machine has any sound device; by default the system is asked.
+    void setSoundCheck(std::function<bool()> check) { soundCheck_ = std::move(check); }
     void setVideoDeviceName(const QString& name) { videoDeviceName_ = name; }
     void setVideoCodecName(const QString& name) { videoCodecName_ = name; }
     void setVideoCodecHandler(std::uint32_t fourCC) { videoCodecHandler_ = fourCC; }
@@ -72,6 +77,7 @@ public:
     QComboBox* videoCodecs() const { return videoCodecList_; }
     QListWidget* audioSources() const { return audioSources_; }
     QComboBox* bufferLengths() const { return bufferLengths_; }
+    QLabel* noSoundDevice() const { return noSoundDevice_; }
     QCheckBox* echoCancellation() const { return echoBox_; }
     QCheckBox* noiseSuppression() const { return noiseBox_; }
     QCheckBox* gainControl() const { return gainBox_; }
@@ -93,6 +99,7 @@ private:
     IVideoCodecProvider* codecs_ = nullptr;
     IBalloonReporter* balloons_ = nullptr;
     CameraSetup cameraSetup_;
+    std::function<bool()> soundCheck_;
     QString videoDeviceName_;
     QString videoCodecName_;
     std::uint32_t videoCodecHandler_ = 0;
@@ -106,6 +113,7 @@ private:
     QListWidget* videoSources_ = nullptr;
     QComboBox* videoCodecList_ = nullptr;
     QListWidget* audioSources_ = nullptr;
+    QLabel* noSoundDevice_ = nullptr;
     QComboBox* bufferLengths_ = nullptr;
     QCheckBox* echoBox_ = nullptr;
     QCheckBox* noiseBox_ = nullptr;

@@ -1,5 +1,6 @@
 #include "audio/VolumeSlider.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -28,12 +29,42 @@ QPixmap keyedOut(QImage image, const QColor& key) {
     return QPixmap::fromImage(image);
 }
 
+// The slider's name, value and range as a screen reader reads and sets them.
+class SliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SliderAccessible(CVolumeSlider* s) : QAccessibleWidget(s, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        return t == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                : QAccessibleWidget::interface_cast(t);
+    }
+    QVariant currentValue() const override { return slider()->position(); }
+    void setCurrentValue(const QVariant& value) override {
+        slider()->setPositionNotified(value.toInt());
+    }
+    QVariant maximumValue() const override { return slider()->maximum(); }
+    QVariant minimumValue() const override { return slider()->minimum(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    CVolumeSlider* slider() const { return static_cast<CVolumeSlider*>(widget()); }
+};
+
+QAccessibleInterface* sliderAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(CVolumeSlider::staticMetaObject.className())) {
+        return new SliderAccessible(static_cast<CVolumeSlider*>(object));
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 CVolumeSlider::CVolumeSlider(QWidget* parent, std::unique_ptr<IMixerDevice> device)
     : QWidget(parent),
       volume_(std::move(device)),
       background_(QApplication::palette().color(QPalette::Button)) {
+    static const bool installed = (QAccessible::installFactory(sliderAccessible), true);
+    (void)installed;
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&volume_, &CMixerVolume::controlChanged, this, &CVolumeSlider::onExternalChange);
@@ -90,8 +121,20 @@ void CVolumeSlider::Bind(bool microphone) {
     minimum_ = static_cast<int>(volume_.minimum());
     maximum_ = static_cast<int>(volume_.maximum());
     bound_ = true;
+    microphone_ = microphone;
     position_ = static_cast<int>(volume_.Volume());
+    const QString name = microphone ? kMicrophone : kSpeakers;
+    setAccessibleName(name);
+    const QString missing = microphone ? kNoMicrophone : kNoSpeakers;
+    setToolTip(volume_.valid() ? name : missing);
+    setAccessibleDescription(volume_.valid() ? QString() : missing);
     update();
+}
+
+void CVolumeSlider::setPositionNotified(int position) {
+    setPosition(position);
+    update();
+    notify();
 }
 
 void CVolumeSlider::Step(bool up) {
@@ -147,6 +190,22 @@ void CVolumeSlider::onExternalChange() {
 void CVolumeSlider::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), background_);
+    if (bound_ && !volume_.valid()) {
+        // No thumb at a made-up zero: the track faded and the reason along it.
+        p.setOpacity(0.35);
+        p.drawPixmap(0, 0, track_);
+        p.setOpacity(1.0);
+        p.translate(width() / 2, height() / 2);
+        p.rotate(-90);
+        QFont f = font();
+        f.setPixelSize(std::max(8, std::min(width() - 4, 11)));
+        p.setFont(f);
+        p.setPen(palette().color(QPalette::WindowText));
+        const QRect along(-height() / 2, -width() / 2, height(), width());
+        p.drawText(along, Qt::AlignCenter | Qt::TextWordWrap,
+                   microphone_ ? kNoMicrophone : kNoSpeakers);
+        return;
+    }
     if (!track_.isNull()) {
         p.drawPixmap(0, 0, track_);
     }

@@ -1,7 +1,9 @@
 #pragma once
 // A vertical slider drawn from pictures and bound to one mixer volume: moving
 // it sets the system volume, a volume changed elsewhere moves it. Arrow keys
-// move it quietly; the mixer hears of them when the focus leaves.
+// move it quietly; the mixer hears of them when the focus leaves. Without a
+// volume to bind to it says so in words instead of standing at zero, and a
+// screen reader sees a named slider with its value.
 
 #include <QColor>
 #include <QImage>
@@ -27,6 +29,14 @@ public:
     void Bind(bool microphone);
     // A fifth of the range up or down, as the peer asks.
     void Step(bool up);
+    static inline const QString kSpeakers = QStringLiteral("Speaker volume");
+    static inline const QString kMicrophone = QStringLiteral("Microphone volume");
+    static inline const QString kNoSpeakers = QStringLiteral("No speakers found");
+    static inline const QString kNoMicrophone = QStringLiteral("No microphone found");
+    // Bound to a volume that can be set.
+    bool available() const { return bound_ && volume_.valid(); }
+    // A screen reader's setting, as a drag to that position.
+    void setPositionNotified(int position);
 
     int minimum() const { return minimum_; }
     int maximum() const { return maximum_; }
@@ -72,6 +82,7 @@ private:
     int width_ = 0;
     bool dragging_ = false;
     bool bound_ = false;
+    bool microphone_ = false;
 };
 
 }  // namespace kova
