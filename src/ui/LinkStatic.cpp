@@ -1,14 +1,58 @@
 #include "ui/LinkStatic.h"
 
+#include <QAccessibleWidget>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <QUrl>
 
 namespace kova {
 
+namespace {
+
+// A label is static text to a screen reader; this one is a link it can press.
+class LinkAccessible : public QAccessibleWidget {
+public:
+    explicit LinkAccessible(CLinkStatic* link) : QAccessibleWidget(link, QAccessible::Link) {}
+
+    QString text(QAccessible::Text t) const override {
+        auto* link = static_cast<CLinkStatic*>(widget());
+        if (t == QAccessible::Name && link->accessibleName().isEmpty()) {
+            return link->text();
+        }
+        if (t == QAccessible::Description && link->accessibleDescription().isEmpty()) {
+            return link->address();
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction()) {
+            static_cast<CLinkStatic*>(widget())->activate();
+        } else {
+            QAccessibleWidget::doAction(action);
+        }
+    }
+};
+
+QAccessibleInterface* linkAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(CLinkStatic::staticMetaObject.className())) {
+        return new LinkAccessible(static_cast<CLinkStatic*>(object));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 CLinkStatic::CLinkStatic(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    static const bool installed = (QAccessible::installFactory(linkAccessible), true);
+    (void)installed;
     open = [](const QString& address) { return QDesktopServices::openUrl(QUrl(address)); };
+    setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setTextFormat(Qt::PlainText);
     applyLook();
@@ -87,12 +131,39 @@ void CLinkStatic::leaveEvent(QEvent* event) {
     QLabel::leaveEvent(event);
 }
 
-void CLinkStatic::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && open &&
-        open(address_)) {
+void CLinkStatic::activate() {
+    if (open && open(address_)) {
         visited_ = true;
         update();
     }
+}
+
+void CLinkStatic::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        activate();
+    }
+}
+
+void CLinkStatic::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            activate();
+            break;
+        default:
+            QLabel::keyPressEvent(event);
+    }
+}
+
+void CLinkStatic::focusInEvent(QFocusEvent* event) {
+    update();
+    QLabel::focusInEvent(event);
+}
+
+void CLinkStatic::focusOutEvent(QFocusEvent* event) {
+    update();
+    QLabel::focusOutEvent(event);
 }
 
 void CLinkStatic::paintEvent(QPaintEvent*) {
@@ -100,6 +171,11 @@ void CLinkStatic::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     painter.setPen(currentColour());
     painter.drawText(rect(), int(alignment()) | Qt::TextSingleLine, text());
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 }  // namespace kova

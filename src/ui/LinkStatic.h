@@ -1,6 +1,7 @@
 #pragma once
 // A line of text that behaves as a web link: link colours, underline, hand
 // cursor, the address as its tooltip, and a click opens it in the browser.
+// Tab reaches it and Enter or Space opens it; screen readers see a link.
 
 #include <QLabel>
 #include <functional>
@@ -29,11 +30,16 @@ public:
     // Opens the address with the desktop's handler; false when nothing opened it.
     // Replaceable in tests.
     std::function<bool(const QString&)> open;
+    // What a click, Enter, Space and a screen reader's press do.
+    void activate();
 
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
