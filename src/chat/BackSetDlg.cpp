@@ -68,6 +68,8 @@ CBackSetDlg::CBackSetDlg(const Values& values, QWidget* parent) : QDialog(parent
     colours_->setObjectName(QString::number(IDC_COLORS));
     browse_ = new QPushButton(QStringLiteral("Browse..."), this);
     browse_->setObjectName(QString::number(IDC_BROWSE));
+    colours_->setAccessibleName(QStringLiteral("Background color"));
+    browse_->setAccessibleName(QStringLiteral("Background image file"));
     path_ = new QLabel(values_.imagePath, this);
     path_->setObjectName(QString::number(IDC_IMAGE_PATH));
     path_->setMinimumWidth(260);

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,6 +25,7 @@
 #include "chat/ChatPayload.h"
 #include "chat/RichTextDocument.h"
 #include "chat/RtfWriter.h"
+#include "config/OwnSettings.h"
 #include "ui/HoverButton.h"
 #include "ui/Pictures.h"
 
@@ -39,24 +40,36 @@ const QColor kButtonKey(216, 230, 243);
 constexpr int kProgramIcon = 153;
 constexpr int kCaptionIconSide = 20;
 
+// kova.ini: the folder of the file last sent, for the next choice.
+const QString kChatSection = QStringLiteral("Chat");
+const QString kLastFolderKey = QStringLiteral("LastFileFolder");
+
 CChatDlg::ChooseFont& fontChooser() {
-    static CChatDlg::ChooseFont choose = [](const QFont& initial, QWidget* parent) {
-        bool ok = false;
-        const QFont font = QFontDialog::getFont(&ok, initial, parent);
-        return ok ? std::optional<QFont>(font) : std::nullopt;
-    };
+    static CChatDlg::ChooseFont choose = chooseFontAndColour;
     return choose;
 }
 
 CChatDlg::ChooseFile& fileChooser() {
     static CChatDlg::ChooseFile choose = [](QWidget* parent) {
-        return QFileDialog::getOpenFileName(parent, QString(), QString(),
-                                            QStringLiteral("All Files (*)"));
+        OwnSettings own;
+        const QString folder = CChatDlg::fileStartFolder(
+            own.file().readString(kChatSection, kLastFolderKey, {}, IniFile::kUnlimited));
+        const QString path = QFileDialog::getOpenFileName(parent, QString(), folder,
+                                                          QStringLiteral("All Files (*)"));
+        if (!path.isEmpty()) {
+            // Unwritable, the next choice starts at home again; nothing else is lost.
+            own.file().writeString(kChatSection, kLastFolderKey, QFileInfo(path).absolutePath());
+        }
+        return path;
     };
     return choose;
 }
 
 }  // namespace
+
+QString CChatDlg::fileStartFolder(const QString& lastFolder) {
+    return !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
+}
 
 void CChatDlg::setChoosers(ChooseFont font, ChooseFile file) {
     if (font) {
@@ -133,6 +146,7 @@ void CChatDlg::createControls() {
 
     history_ = new CChatHistory(this);
     history_->setObjectName(QString::number(IDC_HISTORY));
+    history_->setAccessibleName(QStringLiteral("Conversation"));
     history_->installEventFilter(this);
     history_->viewport()->installEventFilter(this);
     controls_[IDC_HISTORY] = history_;
@@ -160,6 +174,7 @@ void CChatDlg::createControls() {
     auto* bottom = new QHBoxLayout;
     input_ = new QTextEdit(this);
     input_->setObjectName(QString::number(IDC_INPUT));
+    input_->setAccessibleName(QStringLiteral("Message"));
     input_->setAcceptRichText(false);
     input_->installEventFilter(this);
     input_->viewport()->installEventFilter(this);
@@ -513,14 +528,22 @@ void CChatDlg::FileNotSent(const QString& path) {
 }
 
 void CChatDlg::ChooseFontFormat() {
-    const QFont initial = chatFormat_.toTextFormat().font();
-    const auto chosen = fontChooser()(initial, this);
+    const QTextCharFormat current = chatFormat_.toTextFormat();
+    const QColor shown = current.hasProperty(QTextFormat::ForegroundBrush)
+                             ? current.foreground().color()
+                             : input_->palette().text().color();
+    const auto chosen = fontChooser()({current.font(), shown}, this);
     if (!chosen) {
         return;
     }
     QTextCharFormat f;
-    f.setFont(*chosen);
+    f.setFont(chosen->font);
     chatFormat_ = chatFormat_.withTextFormat(f);
+    if (chosen->colour.isValid()) {
+        const QColor c = chosen->colour;
+        chatFormat_.colour = colourRef(c.red(), c.green(), c.blue());
+        chatFormat_.effects &= ~CharFormat::kAutoColour;
+    }
     settings_.charFormat = chatFormat_.encode();
     applyInputFormat();
 }

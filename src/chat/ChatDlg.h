@@ -13,6 +13,7 @@
 #include "chat/CharFormat.h"
 #include "chat/ChatBackground.h"
 #include "chat/ChatChannel.h"
+#include "chat/FontChooser.h"
 #include "config/AvSettings.h"
 
 class QTextCharFormat;
@@ -51,7 +52,8 @@ public:
     using FileOffer = std::function<void(const QString& path, const QString& fileName,
                                          const QString& peerAddress)>;
     // Choosers and the link opener, replaceable for tests.
-    using ChooseFont = std::function<std::optional<QFont>(const QFont& initial, QWidget*)>;
+    using ChooseFont =
+        std::function<std::optional<FontChoice>(const FontChoice& initial, QWidget*)>;
     using ChooseFile = std::function<QString(QWidget*)>;
     using OpenUrl = std::function<void(const QUrl&)>;
 
@@ -82,6 +84,9 @@ public:
     void ChangeBackground();
 
     static void setChoosers(ChooseFont font, ChooseFile file);
+    // Where the send-file chooser opens: the folder a file was last sent
+    // from while it exists, else the home folder.
+    static QString fileStartFolder(const QString& lastFolder);
     void setUrlOpener(OpenUrl open);
 
     const QString& peerAddress() const { return peerAddress_; }
