@@ -24,6 +24,8 @@ CAudioCompressorDlg::CAudioCompressorDlg(QWidget* owner, const QString& title,
     auto* form = new QFormLayout;
     form->addRow(tr("Format:"), tags_);
     form->addRow(tr("Attributes:"), attributes_);
+    tags_->setAccessibleName(tr("Format"));
+    attributes_->setAccessibleName(tr("Attributes"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

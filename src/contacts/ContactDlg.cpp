@@ -25,6 +25,9 @@ CContactDlg::CContactDlg(const QString& name, const QString& mail, const QString
     form->addRow(tr("Contact Name"), name_);
     form->addRow(tr("E-mail (or Unique ID)"), mail_);
     form->addRow(tr("IP address"), addr_);
+    name_->setAccessibleName(tr("Contact Name"));
+    mail_->setAccessibleName(tr("E-mail (or Unique ID)"));
+    addr_->setAccessibleName(tr("IP address"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);

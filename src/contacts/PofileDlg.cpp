@@ -46,6 +46,12 @@ CPofileDlg::CPofileDlg(const QString& name, const QString& mail, const QString& 
     form->addRow(tr("E-mail (or Unique ID)"), mail_);
     form->addRow(tr("My Local IP Address"), local);
     form->addRow(tr("My Global IP Address"), global);
+    name_->setAccessibleName(tr("Name"));
+    mail_->setAccessibleName(tr("E-mail (or Unique ID)"));
+    local->setAccessibleName(tr("My Local IP Address"));
+    global->setAccessibleName(tr("My Global IP Address"));
+    password_->setAccessibleName(tr("Password"));
+    confirm_->setAccessibleName(tr("Confirm password"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
