@@ -243,6 +243,7 @@ bool CMainDlg::initialise() {
         [this](const QString& address) { control_->queryPresence(address); });
     // A pass's answer for a contact stored by host name keys that contact.
     connect(presence_.get(), &PresencePoll::nameResolved, list_, &CListContact::NameResolved);
+    list_->roundTrip = [this](std::uint32_t key) { return presence_->answered(key); };
 
     media_->setPreview(new CShowWnd(videoArea_));
     updateStatusPanel();

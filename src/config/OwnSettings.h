@@ -4,6 +4,7 @@
 // keys this version does not know are kept when it writes.
 
 #include <QString>
+#include <optional>
 
 #include "config/IniFile.h"
 
@@ -32,6 +33,11 @@ public:
     // Any value whose leading number is not 0 is on; a missing key is the fallback.
     bool get(const OwnSwitch& s) const;
     FileReplaceResult set(const OwnSwitch& s, bool on);
+
+    // When a contact (by its address text) last answered, as wall-clock
+    // milliseconds; nothing when never or unreadable. Kept to the second.
+    std::optional<qint64> lastSeen(const QString& address) const;
+    FileReplaceResult setLastSeen(const QString& address, qint64 msSinceEpoch);
 
     // For settings that are not switches (times, names).
     IniFile& file() { return file_; }

@@ -1,6 +1,10 @@
 #include "contacts/ContactBook.h"
 
+#include <QFileInfo>
+
 #include "config/ContactStore.h"
+#include "config/OwnSettings.h"
+#include "config/ProgramPaths.h"
 #include "contacts/ContactDlg.h"
 #include "contacts/ListContact.h"
 #include "signalling/DlgMessage.h"
@@ -8,18 +12,50 @@
 namespace kova {
 
 ContactBook::ContactBook(CListContact& list, CContactStore& store, QWidget* dialogParent)
-    : list_(list), store_(store), parent_(dialogParent) {}
+    : list_(list), store_(store), parent_(dialogParent) {
+    list_.seen = [this](int index) { storeLastSeen(index); };
+}
+
+ContactBook::~ContactBook() {
+    // The list is the main window's child and outlives this book.
+    list_.seen = nullptr;
+}
+
+QString ContactBook::ownSettingsPath() const {
+    return joinPath(QFileInfo(store_.path()).absolutePath(), QStringLiteral("kova.ini"));
+}
 
 void ContactBook::load() {
     const std::uint32_t n = store_.count();
+    const OwnSettings own(ownSettingsPath());
     for (std::uint32_t i = 0; i < n; ++i) {
         QString name, mail, addr;
         store_.readEntry(i, name, mail, addr);
         list_.Insert(name, mail, addr);
+        if (const auto seen = own.lastSeen(addr)) {
+            list_.SetLastSeen(static_cast<int>(i), *seen);
+            storedSeen_.insert(addr.toLower(), *seen);
+        }
     }
     if (n > 0) {
         list_.Select(0);
     }
+}
+
+void ContactBook::storeLastSeen(int index) {
+    if (store_.path().isEmpty() || index < 0 || index >= list_.model().size()) {
+        return;
+    }
+    const auto& item = list_.model().at(index);
+    const QString addr = item.entry.addrText().toLower();
+    const auto stored = storedSeen_.constFind(addr);
+    if (item.lastSeenMs == 0 ||
+        (stored != storedSeen_.cend() && item.lastSeenMs - *stored < kStoreLastSeenEveryMs)) {
+        return;
+    }
+    // Best effort: a time not kept is no loss the user must hear of.
+    OwnSettings(ownSettingsPath()).setLastSeen(addr, item.lastSeenMs);
+    storedSeen_.insert(addr, item.lastSeenMs);
 }
 
 bool ContactBook::atLimit() const {
@@ -40,6 +76,7 @@ void ContactBook::add() {
     }
     list_.Insert(dlg.name(), dlg.mail(), dlg.addr());
     store_.appendEntry(dlg.name(), dlg.mail(), dlg.addr());
+    list_.Select(list_.model().size() - 1);
 }
 
 void ContactBook::edit() {

@@ -1,10 +1,12 @@
 #include "contacts/ContactListModel.h"
 
+#include <QDateTime>
+
 namespace kova {
 
 void ContactListModel::insert(const QString& name, const QString& mail, const QString& addr,
                               std::uint32_t now) {
-    items_.push_back({ContactEntry::make(name, mail, addr, now), false});
+    items_.push_back({ContactEntry::make(name, mail, addr, now), false, 0, std::nullopt});
 }
 
 void ContactListModel::update(int i, const QString& name, const QString& mail, const QString& addr,
@@ -70,15 +72,29 @@ ContactListModel::LookUp ContactListModel::lookUpOrAdd(const QString& name, cons
     return LookUp::New;
 }
 
-int ContactListModel::presenceReply(bool idle, std::uint32_t key, std::uint32_t now) {
+int ContactListModel::presenceReply(bool idle, std::uint32_t key, std::uint32_t now, qint64 seenMs,
+                                    std::optional<int> roundTripMs) {
     for (int i = 0; i < size(); ++i) {
-        if (items_[i].entry.key == key) {
-            items_[i].entry.lastHeard = now;
-            items_[i].available = idle;
+        Item& item = items_[i];
+        if (item.entry.key == key) {
+            item.entry.lastHeard = now;
+            item.available = idle;
+            if (seenMs != 0) {
+                item.lastSeenMs = seenMs;
+            }
+            if (roundTripMs) {
+                item.roundTripMs = roundTripMs;
+            }
             return i;
         }
     }
     return -1;
+}
+
+void ContactListModel::setLastSeen(int i, qint64 seenMs) {
+    if (i >= 0 && i < size()) {
+        items_[i].lastSeenMs = seenMs;
+    }
 }
 
 void ContactListModel::nameResolved(const QString& name, std::uint32_t ipv4, bool ok) {
@@ -103,10 +119,43 @@ std::optional<QString> ContactListModel::pollStep(int i, std::uint32_t now) {
     return item.entry.byName() ? item.entry.addrText() : item.entry.sendAddrText();
 }
 
-QString ContactListModel::tooltip(int i) const {
+QString ContactListModel::tooltip(int i, qint64 nowMs) const {
     const Item& item = items_.at(i);
-    return item.entry.mailText() + u'\n' + item.entry.addrText() +
-           (item.available ? QStringLiteral("\nOnline") : QStringLiteral("\nOffline"));
+    QString text = item.entry.mailText() + u'\n' + item.entry.addrText() +
+                   (item.available ? QStringLiteral("\nOnline") : QStringLiteral("\nOffline"));
+    if (item.lastSeenMs == 0) {
+        text += QStringLiteral("\nLast seen: never");
+    } else {
+        text += QStringLiteral("\nLast seen: ") + seenText(item.lastSeenMs, nowMs);
+        if (!item.available) {
+            text += QStringLiteral(" (%1)").arg(agoText(nowMs - item.lastSeenMs));
+        }
+    }
+    if (item.roundTripMs) {
+        text += QStringLiteral("\nRound trip: %1 ms").arg(*item.roundTripMs);
+    }
+    return text;
+}
+
+QString ContactListModel::seenText(qint64 seenMs, qint64 nowMs) {
+    const QDateTime seen = QDateTime::fromMSecsSinceEpoch(seenMs);
+    return seen.date() == QDateTime::fromMSecsSinceEpoch(nowMs).date()
+               ? seen.toString(QStringLiteral("HH:mm:ss"))
+               : seen.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString ContactListModel::agoText(qint64 ms) {
+    const qint64 s = std::max<qint64>(ms, 0) / 1000;
+    if (s < 60) {
+        return QStringLiteral("%1 s ago").arg(s);
+    }
+    if (s < 3600) {
+        return QStringLiteral("%1 min ago").arg(s / 60);
+    }
+    if (s < 48 * 3600) {
+        return QStringLiteral("%1 h ago").arg(s / 3600);
+    }
+    return QStringLiteral("%1 days ago").arg(s / 86400);
 }
 
 }  // namespace kova

@@ -3,6 +3,7 @@
 // that work on them: looking up a calling peer, presence replies and the poll's
 // offline marking. Free of widgets; the list control draws it.
 
+#include <QtGlobal>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,10 @@ public:
     struct Item {
         ContactEntry entry;
         bool available = false;
+        // Wall-clock milliseconds of the last presence answer; 0: never.
+        qint64 lastSeenMs = 0;
+        // The last answered query's round trip.
+        std::optional<int> roundTripMs;
     };
 
     int size() const { return static_cast<int>(items_.size()); }
@@ -41,9 +46,13 @@ public:
     LookUp lookUpOrAdd(const QString& name, const QString& mail, const QString& addr,
                        std::uint32_t now);
 
-    // The first contact whose key matches becomes available (idle) or not;
-    // returns its index, or -1 when no contact has that address.
-    int presenceReply(bool idle, std::uint32_t key, std::uint32_t now);
+    // The first contact whose key matches becomes available (idle) or not, seen
+    // at seenMs (wall clock; 0 leaves it) after roundTripMs when the answer
+    // was to our query; returns its index, or -1 when no contact has that address.
+    int presenceReply(bool idle, std::uint32_t key, std::uint32_t now, qint64 seenMs = 0,
+                      std::optional<int> roundTripMs = std::nullopt);
+    // A last-seen time kept from an earlier run.
+    void setLastSeen(int i, qint64 seenMs);
 
     // The resolver's answer for a host name: every contact stored under that
     // name takes the address's key (ipv4 in host byte order), or loses its key
@@ -55,8 +64,13 @@ public:
     // long. nullopt when there is no contact i.
     std::optional<QString> pollStep(int i, std::uint32_t now);
 
-    // "mail\naddr\nOnline" or "...\nOffline"
-    QString tooltip(int i) const;
+    // "mail\naddr\nOnline" or "...\nOffline", then "Last seen: <time or never>",
+    // how long ago for a contact that is offline, and "Round trip: <n> ms"
+    // once one was measured; nowMs is the wall clock.
+    QString tooltip(int i, qint64 nowMs) const;
+    // "14:03:22" today, else with the date; "5 min ago".
+    static QString seenText(qint64 seenMs, qint64 nowMs);
+    static QString agoText(qint64 ms);
 
 private:
     std::vector<Item> items_;

@@ -1,6 +1,7 @@
 #include "contacts/ListContact.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -29,7 +30,8 @@ const QColor kText(0, 0, 128);
 
 }  // namespace
 
-CListContact::CListContact(QWidget* parent) : QTreeWidget(parent), clock(tickNow) {
+CListContact::CListContact(QWidget* parent)
+    : QTreeWidget(parent), clock(tickNow), wallClock(&QDateTime::currentMSecsSinceEpoch) {
     setHeader(new CHeaderLst(this));
     setColumnCount(2);
     setHeaderLabels({QStringLiteral("  "), tr("Contacts")});
@@ -146,9 +148,13 @@ std::optional<QString> CListContact::PollStep(int index) {
 }
 
 void CListContact::PresenceReply(bool idle, std::uint32_t key) {
-    const int index = model_.presenceReply(idle, key, now());
+    const std::optional<int> rtt = roundTrip ? roundTrip(key) : std::nullopt;
+    const int index = model_.presenceReply(idle, key, now(), wallClock(), rtt);
     if (index >= 0) {
         refresh(index);
+        if (seen) {
+            seen(index);
+        }
     }
 }
 
@@ -177,8 +183,8 @@ bool CListContact::viewportEvent(QEvent* e) {
         if (item == nullptr) {
             QToolTip::hideText();
         } else {
-            QToolTip::showText(help->globalPos(), model_.tooltip(indexOfTopLevelItem(item)),
-                               viewport());
+            QToolTip::showText(help->globalPos(),
+                               model_.tooltip(indexOfTopLevelItem(item), wallClock()), viewport());
         }
         return true;
     }

@@ -46,7 +46,10 @@ public:
     ContactListModel::LookUp LookUpOrAdd(const QString& name, const QString& mail,
                                          const QString& addr);
     std::optional<QString> PollStep(int index);
+    // A presence answer from the address of key; its round trip comes from
+    // roundTrip, when our query is what it answers.
     void PresenceReply(bool idle, std::uint32_t key);
+    void SetLastSeen(int index, qint64 seenMs) { model_.setLastSeen(index, seenMs); }
     // A host name's answer, from this list's resolver or the presence poll's
     // (NameResolver::resolved's arguments).
     void NameResolved(const QString& name, quint32 ipv4, int error);
@@ -59,6 +62,13 @@ public:
 
     // Millisecond tick for the last-heard times; replaceable in tests.
     std::function<std::uint32_t()> clock;
+    // Wall-clock milliseconds for the last-seen times; replaceable in tests.
+    std::function<qint64()> wallClock;
+    // The round trip of the presence query a contact key's answer replies to,
+    // if one is outstanding (the presence poll's).
+    std::function<std::optional<int>(std::uint32_t key)> roundTrip;
+    // Told of each contact that answered, by index.
+    std::function<void(int index)> seen;
     // The look-up behind the resolver of contacts added, edited or loaded by
     // host name; replaceable in tests before the first such contact.
     NameResolver::Resolve resolve;

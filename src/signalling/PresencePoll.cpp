@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "contacts/ContactEntry.h"
 #include "platform/SocketErrors.h"
 #include "platform/ThreadName.h"
 #include "platform/UdpSocket.h"
@@ -57,6 +58,11 @@ bool PresencePoll::pollOnce() {
         }
         addresses << *address;
     }
+    {
+        // No worker runs now; an answer to the last pass comes too late.
+        std::lock_guard lock(sentLock_);
+        sentAt_.clear();
+    }
     worker_ = createWorker([this, addresses] {
         for (const QString& address : addresses) {
             if (closing_) {
@@ -74,7 +80,8 @@ bool PresencePoll::pollOnce() {
 
 void PresencePoll::ask(const QString& address) {
     KOVA_ASSERT_THREAD(workerThread_);
-    if (UdpSocket::parseDotted(address)) {
+    if (const auto dotted = UdpSocket::parseDotted(address)) {
+        noteSent(*dotted);
         query_(address);
         return;
     }
@@ -94,8 +101,26 @@ void PresencePoll::ask(const QString& address) {
         },
         Qt::QueuedConnection);
     if (ipv4) {
+        noteSent(*ipv4);
         query_(UdpSocket::dottedText(*ipv4));
     }
+}
+
+void PresencePoll::noteSent(std::uint32_t ipv4) {
+    std::lock_guard lock(sentLock_);
+    sentAt_[contactKeyOf(ipv4)] = std::chrono::steady_clock::now();
+}
+
+std::optional<int> PresencePoll::answered(std::uint32_t key) {
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(sentLock_);
+    const auto it = sentAt_.find(key);
+    if (it == sentAt_.end()) {
+        return std::nullopt;
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - it->second);
+    sentAt_.erase(it);
+    return static_cast<int>(ms.count());
 }
 
 }  // namespace kova

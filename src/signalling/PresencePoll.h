@@ -5,15 +5,23 @@
 // the queries to the dotted addresses, so a slow name service never holds up the
 // window. Each name's answer goes back to the UI thread (nameResolved), where
 // the contact list keys the contact by it: a dynamic-DNS name follows its host.
+//
+// Each query's send time is kept by the address it went to, so an answer
+// from that address tells its round trip. The worker notes the time before
+// it sends, under a lock both threads hold only for a table look-up, so the
+// answer (read on the UI thread) can never find the note missing.
 
 #include <QObject>
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 
 #include "common/ThreadCheck.h"
 
@@ -54,6 +62,11 @@ public:
     // Waits for a running pass (tests).
     void waitForPass();
 
+    // The round trip in ms of the query the answer from this contact key
+    // (ContactEntry's) replies to; once per query, nothing for an address
+    // that was not asked in this pass.
+    std::optional<int> answered(std::uint32_t key);
+
 signals:
     // On the poll's thread, after the pass's look-up of a host name: ipv4 in
     // host byte order and error 0, or ipv4 0 and the socket error.
@@ -61,6 +74,7 @@ signals:
 
 private:
     void ask(const QString& address);
+    void noteSent(std::uint32_t ipv4);
 
     PollStep pollStep_;
     Query query_;
@@ -70,6 +84,9 @@ private:
     ThreadCheck workerThread_;
     QThread* worker_ = nullptr;
     std::atomic<bool> closing_{false};
+    std::mutex sentLock_;
+    // At most kMaxContacts entries: cleared at the start of each pass.
+    std::unordered_map<std::uint32_t, std::chrono::steady_clock::time_point> sentAt_;
 };
 
 }  // namespace kova

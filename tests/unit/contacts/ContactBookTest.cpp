@@ -110,6 +110,29 @@ TEST_F(ContactBookTest, AddEditAndRemoveThroughTheirDialogs) {
     EXPECT_EQ(list.topLevelItemCount(), 0);
 }
 
+TEST_F(ContactBookTest, ANewContactIsSelectedAndLastSeenTimesOutliveTheRun) {
+    fill(2);
+    whenShown<CContactDlg>([](CContactDlg* dlg) {
+        dlg->nameEdit()->setText("Cy");
+        dlg->addrEdit()->setText("192.0.2.9");
+        dlg->accept();
+    });
+    book.add();
+    EXPECT_EQ(list.Current()->index, 2);
+
+    constexpr qint64 seen = 1714572202000;
+    list.wallClock = [] { return seen; };
+    list.PresenceReply(true, contactKey("192.0.2.1"));
+    list.wallClock = [] { return seen + 30000; };
+    list.PresenceReply(true, contactKey("192.0.2.1"));
+    EXPECT_EQ(list.model().at(1).lastSeenMs, seen + 30000);
+    CListContact next;
+    ContactBook again{next, store, nullptr};
+    again.load();
+    EXPECT_EQ(next.model().at(1).lastSeenMs, seen) << "written at most once a minute";
+    EXPECT_EQ(next.model().at(0).lastSeenMs, 0);
+}
+
 TEST(ContactDlg, OkNeedsNameAndAddressAndStaysEnabled) {
     CContactDlg dlg({}, {}, {});
     EXPECT_FALSE(dlg.okButton()->isEnabled());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+
 namespace kova {
 namespace {
 
@@ -95,12 +97,22 @@ TEST(ContactPresence, SilenceOfMoreThanTwentySecondsMarksNotAvailable) {
     EXPECT_FALSE(m.pollStep(-1, 0).has_value());
 }
 
-TEST(ContactPresence, TooltipShowsMailAddressAndState) {
+TEST(ContactPresence, TooltipShowsMailAddressStateLastSeenAndRoundTrip) {
     ContactListModel m;
     m.insert("Ann", "ann@example.org", "192.0.2.1", 0);
-    EXPECT_EQ(m.tooltip(0), "ann@example.org\n192.0.2.1\nOffline");
-    m.presenceReply(true, contactKey("192.0.2.1"), 1);
-    EXPECT_EQ(m.tooltip(0), "ann@example.org\n192.0.2.1\nOnline");
+    const qint64 seen = QDateTime(QDate(2024, 5, 1), QTime(14, 3, 22)).toMSecsSinceEpoch();
+    EXPECT_EQ(m.tooltip(0, seen), "ann@example.org\n192.0.2.1\nOffline\nLast seen: never");
+    m.presenceReply(true, contactKey("192.0.2.1"), 1, seen, 7);
+    EXPECT_EQ(m.tooltip(0, seen + 5000),
+              "ann@example.org\n192.0.2.1\nOnline\nLast seen: 14:03:22\nRound trip: 7 ms");
+    m.presenceReply(true, contactKey("192.0.2.1"), 2, seen, std::nullopt);
+    EXPECT_EQ(m.at(0).roundTripMs, 7) << "an answer to nobody's query keeps the last one";
+    m.pollStep(0, 30000);
+    EXPECT_EQ(m.tooltip(0, seen + 125000),
+              "ann@example.org\n192.0.2.1\nOffline\nLast seen: 14:03:22 (2 min ago)"
+              "\nRound trip: 7 ms");
+    EXPECT_TRUE(m.tooltip(0, seen + 86400000).contains("Last seen: 2024-05-01 14:03 (24 h ago)"));
+    EXPECT_EQ(ContactListModel::agoText(3 * 86400000), "3 days ago");
 }
 
 }  // namespace

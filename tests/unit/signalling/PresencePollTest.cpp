@@ -1,5 +1,7 @@
 #include "signalling/PresencePoll.h"
 
+#include "contacts/ContactEntry.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -29,6 +31,12 @@ TEST(PresencePoll, AsksAtMostThirtyContactsInListOrder) {
     ASSERT_EQ(asked.size(), 30);
     EXPECT_EQ(asked.front(), "192.0.2.0");
     EXPECT_EQ(asked.back(), "192.0.2.29");
+    // Each query's answer tells its round trip once; other addresses none.
+    const auto rtt = poll.answered(contactKey("192.0.2.3"));
+    ASSERT_TRUE(rtt.has_value());
+    EXPECT_GE(*rtt, 0);
+    EXPECT_FALSE(poll.answered(contactKey("192.0.2.3")));
+    EXPECT_FALSE(poll.answered(contactKey("192.0.2.30")));
 }
 
 TEST(PresencePoll, ASlowPassMakesTheNextTickWaitAndClosingEndsIt) {
