@@ -117,6 +117,8 @@ int CAudioPlayer::OpenDevice() {
     writePos_ = 0;
     haveEstimate_ = false;
     marginMs_ = kMarginMs;
+    deviceLevelMs_ = 0;
+    framesPlayed_ = 0;
     queue_.start(playoutThread_);
     return 0;
 }
@@ -156,14 +158,20 @@ void CAudioPlayer::Write(ByteSpan frame) {
     const ByteSpan pcm(decoded_.data(), std::min<std::size_t>(r.produced, decoded_.size()));
     auto& out = headers_[found];
     std::size_t bytes = 0;
-    if (const auto level = levelLocked()) {
+    const auto level = levelLocked();
+    if (level) {
         bytes = steer(pcm, out, *level);
     } else {
         bytes = std::min(pcm.size(), out.size());
         std::memcpy(out.data(), pcm.data(), bytes);
     }
-    if (bytes > 0) {
-        device_.write(found, ByteSpan(out.data(), bytes));
+    if (bytes > 0 && device_.write(found, ByteSpan(out.data(), bytes)) == 0) {
+        const std::uint64_t frames = bytes / (std::size_t{pcmChannels_} * 2);
+        framesPlayed_.fetch_add(frames, std::memory_order_relaxed);
+        if (level) {
+            deviceLevelMs_.store(static_cast<std::uint32_t>(*level + frames * 1000 / pcmRate_),
+                                 std::memory_order_relaxed);
+        }
     }
 }
 

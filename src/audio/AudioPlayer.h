@@ -94,6 +94,10 @@ public:
     // Frames dropped, and milliseconds taken off or added, to keep the level.
     std::uint64_t latencyDrops() const { return latencyDrops_.load(); }
     std::int64_t retimedMs() const { return retimedMs_.load(); }
+    // Any thread: the milliseconds the device held right after the last
+    // write, and the frames written to it since the device was opened.
+    std::uint32_t deviceLevelMs() const { return deviceLevelMs_.load(std::memory_order_relaxed); }
+    std::uint64_t framesPlayed() const { return framesPlayed_.load(std::memory_order_relaxed); }
 
     // 16-bit interleaved PCM of `in` spread over outFrames frames of `out` by
     // linear interpolation; returns the bytes written.
@@ -140,6 +144,8 @@ private:
     std::atomic<std::uint64_t> ranDry_{0};
     std::atomic<std::uint64_t> latencyDrops_{0};
     std::atomic<std::int64_t> retimedMs_{0};
+    std::atomic<std::uint32_t> deviceLevelMs_{0};
+    std::atomic<std::uint64_t> framesPlayed_{0};
     bool playoutThread_ = true;
 };
 

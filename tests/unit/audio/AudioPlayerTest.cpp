@@ -242,6 +242,14 @@ Steered steerCall(std::uint32_t stalledUntil) {
     while (clock.now < 1000 + kFrames * 40) {  // not past the last frame: the device then runs dry
         player.queue().cycle();
     }
+    std::uint64_t bytes = 0;
+    for (const auto& w : out.written) {
+        bytes += w.size();
+    }
+    EXPECT_EQ(player.framesPlayed(), bytes / 2);
+    // What the device held after the last write, of which it has played some since.
+    EXPECT_GE(player.deviceLevelMs(), out.update() / 8);
+    EXPECT_LE(player.deviceLevelMs(), out.update() / 8 + 80);
     player.CloseDevice();
     Steered s;
     s.underruns = out.underruns;
