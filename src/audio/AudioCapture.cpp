@@ -11,6 +11,7 @@
 #include "common/BalloonReporter.h"
 #include "common/ThreadCheck.h"
 #include "media/FrameSink.h"
+#include "platform/RealTimeThread.h"
 #include "platform/ThreadName.h"
 
 Q_LOGGING_CATEGORY(lcAudioCapture, "kova.audio.capture", QtWarningMsg)
@@ -147,6 +148,7 @@ bool CAudioCapture::open() {
     }
     processing_.begin(source_);
     chunk_ = sourceChunkBytes(bufferMs_, source_.samplesPerSec, source_.blockAlign);
+    step_ = chunk_;
     try {
         sourceBuffer_.assign(chunk_, std::byte{0});
     } catch (const std::bad_alloc&) {
@@ -222,6 +224,8 @@ int CAudioCapture::Start() {
 }
 
 void CAudioCapture::captureLoop() {
+    // A capture thread woken late sends its frames late: the peer hears that as jitter.
+    raiseCurrentThreadToRealTime(kRealTimePriority);
     while (WaveInBuffer* buffer = device_.waitBuffer()) {
         --queued_;
         const auto out = [this](const std::byte* data, std::size_t n) { return feed(data, n); };
@@ -257,12 +261,13 @@ void CAudioCapture::captureLoop() {
 
 bool CAudioCapture::feed(const std::byte* data, std::size_t n) {
     while (n > 0) {
-        const std::size_t take = std::min<std::size_t>(chunk_ - collected_, n);
+        const std::uint32_t full = std::max(step_, collected_);
+        const std::size_t take = std::min<std::size_t>(full - collected_, n);
         std::memcpy(sourceBuffer_.data() + collected_, data, take);
         collected_ += static_cast<std::uint32_t>(take);
         data += take;
         n -= take;
-        if (collected_ == chunk_ && !compressStep(false)) {
+        if (collected_ == full && !compressStep(false)) {
             return false;
         }
     }
@@ -308,6 +313,12 @@ bool CAudioCapture::compressStep(bool final) {
         sending_ = false;
     }
     const std::size_t used = std::min<std::size_t>(r.used, collected_);
+    // A block codec converts only the whole blocks of a full chunk and keeps
+    // the rest; waiting for those blocks alone sends the same frames without
+    // holding each one back for the part of the next that completes the chunk.
+    if (!final && collected_ == chunk_ && used > 0 && used < chunk_) {
+        step_ = static_cast<std::uint32_t>(used);
+    }
     collected_ -= static_cast<std::uint32_t>(used);
     std::memmove(sourceBuffer_.data(), sourceBuffer_.data() + used, collected_);
     return true;

@@ -37,6 +37,7 @@ public:
 
     static constexpr int kRecordBuffers = 5;
     static constexpr std::uint16_t kDefaultBufferMs = 50;
+    static constexpr int kRealTimePriority = 3;
 
     CAudioCapture(IWaveIn& device, IAudioCodecs& codecs, IBalloonReporter& balloons,
                   IMessagePrompt& prompt, IAudioFormatChooser& chooser, PlaybackQuery canPlay = {},
@@ -135,6 +136,7 @@ private:
     std::uint16_t sourceAlign_ = 2;
     std::uint32_t recordBytes_ = 0;
     std::uint32_t chunk_ = 0;
+    std::uint32_t step_ = 0;  // collected bytes that make a frame: the chunk's whole blocks
     std::uint32_t destSize_ = 0;
     std::vector<std::unique_ptr<WaveInBuffer>> buffers_;
     std::vector<std::byte> sourceBuffer_;

@@ -63,6 +63,38 @@ TEST(AudioCapture, DefaultsQueueFiveBuffersAndSendOneGsmBlockPerStep) {
     EXPECT_TRUE(rig.balloons.all().isEmpty());
 }
 
+TEST(AudioCapture, GsmFramesLeaveOnTheirLastBlockAndMatchWholeChunkFrames) {
+    CaptureRig rig;
+    rig.capture.Start();
+    ASSERT_TRUE(rig.capture.isRunning());
+    // 1280 bytes: the first chunk's block, then a second block complete
+    // 480 bytes later, without waiting for the 160 that would fill the chunk.
+    const auto pcm = sinePcm(440, 960);
+    rig.device.feed(ByteSpan(pcm).first(1280));
+    while (rig.sink.all().size() < 2) {
+        QThread::msleep(1);
+    }
+    rig.device.feed(ByteSpan(pcm).subspan(1280));
+    while (rig.sink.all().size() < 3) {
+        QThread::msleep(1);
+    }
+    rig.capture.Stop();
+    // The same blocks as one conversion of the first 1920 bytes gives.
+    AudioCodecLibav codecs;
+    auto stream = codecs.openStream(rig.capture.sourceFormat(),
+                                    *WaveFormat::decode(rig.capture.destinationFormat()));
+    std::vector<std::byte> whole(195);
+    const auto r =
+        stream->convert(ByteSpan(pcm).first(1920), whole, kConvertStart | kConvertBlockAlign);
+    ASSERT_EQ(r.produced, 195u);
+    const auto frames = rig.sink.all();
+    ASSERT_EQ(frames.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(std::equal(frames[i].begin() + 4, frames[i].end(), whole.begin() + i * 65,
+                               whole.begin() + (i + 1) * 65));
+    }
+}
+
 TEST(AudioCapture, TagZeroDestinationSendsPcm) {
     CaptureRig rig;
     std::array<std::byte, 18> none{};
