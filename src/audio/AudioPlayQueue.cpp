@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/PlayoutClock.h"
+#include "platform/RealTimeThread.h"
 #include "platform/ThreadName.h"
 
 namespace kova {
@@ -53,8 +54,7 @@ void CAudioPlayQueue::start(bool withThread) {
     thread_ = createWorker([this] { run(); });
     nameThread(*thread_, "kova-playout");
     playoutThread_.attach(thread_);
-    // Above normal: the cycle's sleep is the only pacing the device gets.
-    thread_->start(QThread::TimeCriticalPriority);
+    thread_->start();
 }
 
 void CAudioPlayQueue::stop() {
@@ -71,6 +71,8 @@ void CAudioPlayQueue::stop() {
 }
 
 void CAudioPlayQueue::run() {
+    // Below the sound server's own threads, above everything time-shared.
+    raiseCurrentThreadToRealTime(kRealTimePriority);
     while (running_) {
         cycle();
     }

@@ -55,6 +55,8 @@ public:
     // the next one rather than waited for.
     static constexpr std::uint32_t kPollMs = 10;
     static constexpr std::uint32_t kGiveUpBelowMs = 10;
+    // Real-time priority of the playout thread where the system grants it.
+    static constexpr int kRealTimePriority = 3;
 
     enum SlotState : std::uint8_t { Free = 0, Filled = 1, Playing = 2 };
 
