@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench bench-stall fuzz soak asan tsan debug format clean screenshots
+.PHONY: all deps configure build run test bench bench-stall fuzz soak soak-audio asan tsan debug format clean screenshots
 
 all: build
 
@@ -75,6 +75,12 @@ fuzz: deps
 SOAK_SECONDS ?= 600
 soak: build
 	@SOAK_SECONDS=$(SOAK_SECONDS) bash scripts/soak.sh $(BUILD)
+
+# A 5-minute call at the default 50 ms audio buffer as a listener hears it:
+# mouth-to-ear and the output underruns Bob's side logged (root needed).
+SOAK_AUDIO_SECONDS ?= 300
+soak-audio: build
+	@bash bench/mouth_to_ear.sh $(BUILD) 1 $(SOAK_AUDIO_SECONDS) 50
 
 # The skinned windows at 100 % and 200 % in $(BUILD)/screenshots (root needed).
 screenshots: build
