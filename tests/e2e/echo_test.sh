@@ -4,8 +4,8 @@
 # steady tones) and listens to what comes back. Bob is called twice, his audio
 # processing off and then his echo canceller alone on; each time, once his ring
 # has ended, Ann's own tones at her loudspeaker are measured for 5 s, then Bob talks
-# too (a tone in 200 ms syllables) and his voice at her loudspeaker is
-# measured. The canceller takes at least 20 dB off her echo and keeps his voice
+# too (a voiced tone, 175 Hz and its harmonics, in 200 ms syllables) and his
+# voice at her loudspeaker is measured. The canceller takes at least 20 dB off her echo and keeps his voice
 # within 3 dB. Then Ann talks in a noisy room, her noise suppression off and
 # on: at Bob's loudspeaker the noise is at least 10 dB lower and her voice
 # within 3 dB.
@@ -20,7 +20,18 @@ start_pulse b quiet
 loop_speaker_to_mic b 60 70%
 
 ann_hz=(440 1000)
-bob_hz=700
+# Bob's voice is voiced, as speech is: a single sine fills one bin of the
+# suppressor's band, which then takes it for what the linear filter left of
+# steady echo and costs it 3-20 dB by where it falls; a fundamental with its
+# harmonics keeps within 1-3 dB. Its level is measured at the harmonics away
+# from Ann's tones.
+bob_tones=() bob_hz=()
+for h in $(seq 1 12); do
+  f=$((175 * h))
+  bob_tones+=("$f:$((4000 / h))")
+  [ $(((f - 440) * (f - 440))) -gt 10000 ] && [ $(((f - 1000) * (f - 1000))) -gt 10000 ] && bob_hz+=("$f")
+done
+voice_hz=700
 
 # tone_wav FILE SECONDS SYLLABLES NOISE HZ:AMPLITUDE...: 8 kHz mono PCM of those
 # tones, steady or (SYLLABLES=1) in 200 ms syllables with pauses, as speech
@@ -75,7 +86,7 @@ PY
 }
 
 tone_wav "$work/ann.wav" 120 0 0 "${ann_hz[0]}:6000" "${ann_hz[1]}:3000"
-tone_wav "$work/bob.wav" 30 1 0 "$bob_hz:4000"
+tone_wav "$work/bob.wav" 30 1 0 "${bob_tones[@]}"
 audio_processing a 0 0 0
 play_into_mic a "$work/ann.wav"
 ann_mic=$MIC_PID
@@ -103,7 +114,7 @@ bob_call() {
   record_sink a 5 "$work/talk-$n.wav" || fail "could not record Ann's loudspeaker (call $n)"
   kill "$MIC_PID"
   ECHO=$(level "$work/echo-$n.wav" "${ann_hz[@]}")
-  VOICE=$(level "$work/talk-$n.wav" "$bob_hz")
+  VOICE=$(level "$work/talk-$n.wav" "${bob_hz[@]}")
   echo "call $n (Bob's echo cancellation $2, noise suppression $3, gain control $4): Ann's echo $ECHO dB, Bob's voice $VOICE dB"
   kill -TERM "$kova_pid_b"
   wait_for 20 process_gone "$kova_pid_b" || fail "Bob's KOVA did not end (call $n)"
@@ -121,15 +132,12 @@ loss=$(awk -v a="$voice_off" -v b="$VOICE" 'BEGIN { printf "%.1f", a - b }')
 kill "$ann_mic"
 echoes="Ann's echo $erle dB lower with Bob's echo canceller on ($echo_off -> $ECHO dB), his voice while she talks $loss dB lower ($voice_off -> $VOICE dB)"
 echo "$echoes"
-# The goal for double talk is 3 dB; the canceller's residual suppression
-# takes 5-6 dB off steady tones, so past 3 dB the test says so loudly and
-# fails only where the near voice is all but gone (a muted microphone).
-echo_ok=$(awk -v e="$erle" -v l="$loss" 'BEGIN { print (e >= 20) (l <= 10 && l >= -3) (l <= 3) }')
+echo_ok=$(awk -v e="$erle" -v l="$loss" 'BEGIN { print (e >= 20) (l <= 3 && l >= -3) }')
 
 # Ann in a noisy room, Bob listening; her switches are read at her start.
 kill -TERM "$kova_pid_a"
 wait_for 20 process_gone "$kova_pid_a" || fail "Ann's KOVA did not end"
-tone_wav "$work/noisy.wav" 40 1 700 "$bob_hz:4000"
+tone_wav "$work/noisy.wav" 40 1 700 "$voice_hz:4000"
 play_into_mic a "$work/noisy.wav"
 audio_processing b 0 0 0
 kova_on b "$kova"
@@ -150,7 +158,7 @@ ann_call() {
   sleep 3 # past Bob's ring, which his loudspeaker plays too
   record_sink b 5 "$work/noisy-$n.wav" || fail "could not record Bob's loudspeaker (noisy call $n)"
   NOISE=$(level "$work/noisy-$n.wav" noise)
-  VOICE=$(level "$work/noisy-$n.wav" "$bob_hz")
+  VOICE=$(level "$work/noisy-$n.wav" "$voice_hz")
   echo "noisy call $n (Ann's noise suppression $2): noise $NOISE dB, her voice $VOICE dB"
   kill -TERM "$kova_pid_a"
   wait_for 20 process_gone "$kova_pid_a" || fail "Ann's KOVA did not end (noisy call $n)"
@@ -170,6 +178,4 @@ noisy="the noise of Ann's room $drop dB lower with her noise suppression on ($no
 [ "${echo_ok:1:1}" = 1 ] || fail "Bob's voice not kept through double talk: $echoes; $noisy"
 awk -v d="$drop" 'BEGIN { exit !(d >= 10) }' || fail "too little noise taken off: $echoes; $noisy"
 awk -v l="$loss" 'BEGIN { exit !(l <= 3 && l >= -3) }' || fail "Ann's voice not kept through her noise suppression: $echoes; $noisy"
-[ "${echo_ok:2:1}" = 1 ] ||
-  echo "WARNING: GOAL NOT MET: Bob's voice through double talk $loss dB lower, the goal is 3 dB" >&2
 echo "PASS: $echoes; $noisy"
