@@ -403,7 +403,7 @@ void CRecDlg::layoutWindow() {
     const int right0 = rate_->geometry().right() + 1 + 4;
     QSize screen(1280, 800);
     if (const QScreen* s = this->screen()) {
-        screen = s->geometry().size();
+        screen = s->availableGeometry().size();
     }
     if (videoFailed_ || !decoder_ || zoom_ <= 0) {
         resize(std::max(right0, 2 * m + 320), b + 2 * m);
@@ -425,6 +425,28 @@ void CRecDlg::layoutWindow() {
     }
     const int top = std::max(0, (titleHeight_ - disconnect_->height()) / 2);
     disconnect_->move(width() - disconnect_->width() - top, top);
+    keepOnScreen();
+}
+
+void CRecDlg::keepOnScreen() {
+    // A larger zoom or scale grows the window down and right from where it
+    // stood: moved back so that all of it, Disconnect included, stays reachable.
+    const QScreen* s = screen();
+    if (s == nullptr || fullScreen_) {
+        return;
+    }
+    const QRect area = s->availableGeometry();
+    const QRect g = frameGeometry();
+    const int x = std::max(area.left(), std::min(g.x(), area.right() + 1 - g.width()));
+    const int y = std::max(area.top(), std::min(g.y(), area.bottom() + 1 - g.height()));
+    if (QPoint(x, y) != g.topLeft()) {
+        move(x, y);
+    }
+}
+
+void CRecDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    keepOnScreen();
 }
 
 void CRecDlg::enterFullScreen() {

@@ -116,6 +116,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -123,6 +124,7 @@ private:
     void warnLater(const QString& text);
     void onVideoFrame(ByteSpan frame);
     void layoutWindow();
+    void keepOnScreen();
     void applyZoom(double zoom);
     void enterFullScreen();
     void leaveFullScreen();

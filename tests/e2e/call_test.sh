@@ -46,6 +46,9 @@ done
 wait_for 20 logged a "pictures shown: 300" || fail "Ann's pictures stopped after the stranger's datagrams"
 wait_for 20 logged b "pictures shown: 300" || fail "Bob's pictures stopped after the stranger's datagrams"
 logged a "balloon: Disconnect from" && fail "a stranger's hang-up ended Ann's call"
+# Ann's link statistics count each of the stranger's 400 media datagrams as dropped.
+strangers_counted() { [ "$(grep -o 'strangers=[0-9]*' "$work/a.log" | tail -n 1 | cut -d= -f2)" -ge 400 ]; }
+wait_for 5 strangers_counted || fail "Ann's statistics did not count the stranger's datagrams"
 [ "$(grep -c 'balloon: Disconnect from Ann' "$work/b.log")" -gt 1 ] && fail "a stranger's hang-up ended Bob's call"
 
 # Bob closes his receiving window: both sides hang up.

@@ -4,14 +4,15 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QTest>
 
 #include "audio/BalansWnd.h"
 #include "common/BalloonReporter.h"
 #include "platform/VideoCodecFfmpeg.h"
-#include "video/StatsOverlay.h"
 #include "unit/audio/AudioFakes.h"
 #include "unit/video/FakeVideoCodec.h"
+#include "video/StatsOverlay.h"
 
 namespace kova {
 namespace {
@@ -116,7 +117,10 @@ TEST(RecDlg, FramesOfBothChannelsReachThePictureAndTheInjectedOutput) {
     peer.audioFormat = WaveFormat::pcm(8000, 16, 1).toArea();
     peer.audioBufferMs = 10;
     dlg.SetPeer(fourCC('F', 'A', 'K', 'E'), peer, 160);
+    const QRect area = dlg.screen()->availableGeometry();
+    dlg.move(area.bottomRight() - QPoint(20, 20));
     ASSERT_TRUE(dlg.OpenMedia());
+    EXPECT_TRUE(area.contains(dlg.frameGeometry())) << "the window stays on the screen";
     ASSERT_TRUE(out != nullptr && out->opened);
     EXPECT_EQ(out->openedFormat, WaveFormat::pcm(8000, 16, 1));
 
