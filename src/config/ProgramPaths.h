@@ -2,7 +2,8 @@
 // Where the program keeps its files: a per-user program folder for avset.cfg,
 // clset.cfg and codec states, a profile file beside it, and read-only assets
 // (help page, sounds, pictures) looked up in the program folder first, then in
-// the installed share folder, then in the source tree.
+// the installed share folder (share/kova beside the executable's bin folder),
+// then in the source tree.
 
 #include <QString>
 
