@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench bench-stall fuzz soak soak-audio asan tsan debug format clean screenshots
+.PHONY: all deps configure build run test deb bench bench-stall fuzz soak soak-audio asan tsan debug format clean screenshots
 
 all: build
 
@@ -24,6 +24,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The Debian package, $(BUILD)/kova_<version>_<arch>.deb.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
