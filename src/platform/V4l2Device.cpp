@@ -24,9 +24,15 @@ int xioctl(int fd, unsigned long request, void* arg) {
     return rc;
 }
 
-// The sizes offered for cameras that scale freely.
-constexpr std::pair<int, int> kStepwiseSizes[] = {
-    {640, 480}, {352, 288}, {320, 240}, {176, 144}, {160, 120}};
+// The sizes offered for cameras that scale freely, HD first.
+constexpr std::pair<int, int> kStepwiseSizes[] = {{1280, 720}, {960, 540}, {640, 480}, {352, 288},
+                                                  {320, 240},  {176, 144}, {160, 120}};
+// The largest picture the video channel carries (1280 x 1024 at 32 bits, so
+// any 24-bit picture within these sides); a peer refuses anything larger.
+constexpr std::uint32_t kMaxWidth = 1280;
+constexpr std::uint32_t kMaxHeight = 1024;
+// Asked of the camera; one that cannot keep it keeps its own rate.
+constexpr std::uint32_t kFramesPerSecond = 30;
 // A camera that sends nothing for this long is polled again, so an interrupt
 // is seen.
 constexpr int kPollMs = 100;
@@ -39,29 +45,10 @@ public:
     QString name() const override { return device_.name; }
 
     std::vector<BitmapInfoHeader> formats() override {
-        std::vector<BitmapInfoHeader> out;
         if (!open()) {
-            return out;
+            return {};
         }
-        v4l2_frmsizeenum size{};
-        size.pixel_format = V4L2_PIX_FMT_BGR24;
-        for (size.index = 0; xioctl(fd_, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
-            if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
-                out.push_back(rgbFormat(static_cast<std::int32_t>(size.discrete.width),
-                                        static_cast<std::int32_t>(size.discrete.height)));
-                continue;
-            }
-            for (auto [w, h] : kStepwiseSizes) {
-                if (static_cast<std::uint32_t>(w) >= size.stepwise.min_width &&
-                    static_cast<std::uint32_t>(w) <= size.stepwise.max_width &&
-                    static_cast<std::uint32_t>(h) >= size.stepwise.min_height &&
-                    static_cast<std::uint32_t>(h) <= size.stepwise.max_height) {
-                    out.push_back(rgbFormat(w, h));
-                }
-            }
-            break;
-        }
-        return out;
+        return offeredFormats();
     }
 
     bool setFormat(const BitmapInfoHeader& format) override {
@@ -79,11 +66,27 @@ public:
         if (fd_ < 0) {
             return false;
         }
-        // Keep the camera's own size but have libv4l2 convert it to BGR.
+        // Keep the camera's own size but have libv4l2 convert it to BGR; a
+        // size the channel cannot carry gives way to the largest offered one.
         v4l2_format current{};
         current.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        if (xioctl(fd_, VIDIOC_G_FMT, &current) < 0 ||
-            !applyFormat(current.fmt.pix.width, current.fmt.pix.height)) {
+        if (xioctl(fd_, VIDIOC_G_FMT, &current) < 0) {
+            closeDevice();
+            return false;
+        }
+        std::uint32_t w = current.fmt.pix.width, h = current.fmt.pix.height;
+        if (w > kMaxWidth || h > kMaxHeight) {
+            const auto offered = offeredFormats();
+            const auto largest =
+                std::max_element(offered.begin(), offered.end(), [](const auto& a, const auto& b) {
+                    return std::int64_t{a.width} * a.height < std::int64_t{b.width} * b.height;
+                });
+            if (largest != offered.end()) {
+                w = static_cast<std::uint32_t>(largest->width);
+                h = static_cast<std::uint32_t>(largest->height);
+            }
+        }
+        if (!applyFormat(w, h)) {
             closeDevice();
             return false;
         }
@@ -137,6 +140,36 @@ public:
     void stopStream() override { closeDevice(); }
 
 private:
+    // Sizes in 24-bit BGR (libv4l2 converts to it from whatever the camera
+    // sends), only those the video channel carries. Needs the device open.
+    std::vector<BitmapInfoHeader> offeredFormats() {
+        std::vector<BitmapInfoHeader> out;
+        const auto fits = [](std::uint32_t w, std::uint32_t h) {
+            return w > 0 && h > 0 && w <= kMaxWidth && h <= kMaxHeight;
+        };
+        v4l2_frmsizeenum size{};
+        size.pixel_format = V4L2_PIX_FMT_BGR24;
+        for (size.index = 0; xioctl(fd_, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
+            if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
+                if (fits(size.discrete.width, size.discrete.height)) {
+                    out.push_back(rgbFormat(static_cast<std::int32_t>(size.discrete.width),
+                                            static_cast<std::int32_t>(size.discrete.height)));
+                }
+                continue;
+            }
+            for (auto [w, h] : kStepwiseSizes) {
+                const auto uw = static_cast<std::uint32_t>(w);
+                const auto uh = static_cast<std::uint32_t>(h);
+                if (uw >= size.stepwise.min_width && uw <= size.stepwise.max_width &&
+                    uh >= size.stepwise.min_height && uh <= size.stepwise.max_height) {
+                    out.push_back(rgbFormat(w, h));
+                }
+            }
+            break;
+        }
+        return out;
+    }
+
     bool applyFormat(std::uint32_t width, std::uint32_t height) {
         v4l2_format f{};
         f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -150,6 +183,11 @@ private:
         }
         format_ = rgbFormat(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
         bytesPerLine_ = std::max<std::uint32_t>(f.fmt.pix.bytesperline, width * 3);
+        // HD modes of many cameras start slower than they can go.
+        v4l2_streamparm rate{};
+        rate.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        rate.parm.capture.timeperframe = {1, kFramesPerSecond};
+        static_cast<void>(xioctl(fd_, VIDIOC_S_PARM, &rate));
         return true;
     }
 

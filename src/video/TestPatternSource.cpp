@@ -20,8 +20,9 @@ constexpr std::array<std::array<std::uint8_t, 3>, CTestPatternSource::kBarCount>
     {0, 0, 0},
 }};
 
-constexpr std::array<std::pair<int, int>, 5> kSizes = {
-    {{640, 480}, {352, 288}, {320, 240}, {176, 144}, {160, 120}}};
+// The classic sizes, and two HD ones that the video channel still carries.
+constexpr std::array<std::pair<int, int>, 7> kSizes = {
+    {{1280, 720}, {960, 540}, {640, 480}, {352, 288}, {320, 240}, {176, 144}, {160, 120}}};
 
 int counterRows(int rows) {
     return std::max(1, rows / 8);
