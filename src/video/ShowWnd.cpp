@@ -3,6 +3,9 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <cstring>
+
+#include "common/TimingLog.h"
 
 namespace kova {
 
@@ -40,28 +43,73 @@ bool CShowWnd::OpenDrawing() {
 }
 
 void CShowWnd::Draw(ByteSpan image) {
-    const int rows = std::abs(format_.height);
-    if (!open_ || image.empty() || image.size() < dibFrameSizeOf(format_)) {
+    if (!open_ || image.empty() || image.size() < dibFrameSizeOf(format_) ||
+        destination_.isEmpty()) {
         return;
     }
-    QImage::Format layout = QImage::Format_BGR888;
-    if (format_.bitCount == 32) {
-        layout = QImage::Format_RGB32;
-    } else if (format_.bitCount == 16) {
-        layout = QImage::Format_RGB555;
+    // The caller's bytes are valid only during this call. They become the
+    // picture as shown (upright, scaled, 32-bit: the layout the window's
+    // backing store is drawn from without a conversion at each paint) in one
+    // pass, into the buffer of the last picture. At 1280 x 720 the flip, copy,
+    // scaling and conversion that Qt's own calls take in turn cost more than
+    // decoding the picture, most of all for the small local preview.
+    if (picture_.size() != destination_ || picture_.format() != QImage::Format_RGB32) {
+        picture_ = QImage(destination_, QImage::Format_RGB32);
     }
-    // Wraps the caller's bytes: they are valid only during this call, so the
-    // scaled copy below is all that is kept.
-    const QImage view(reinterpret_cast<const uchar*>(image.data()), format_.width, rows,
-                      static_cast<qsizetype>(dibStrideOf(format_)), layout);
-    const QImage upright = format_.height > 0 ? view.mirrored(false, true) : view.copy();
-    picture_ = destination_ == upright.size()
-                   ? upright
-                   : upright.scaled(destination_, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    toPicture(image);
     update();
 }
 
+void CShowWnd::toPicture(ByteSpan image) {
+    const int rows = std::abs(format_.height);
+    const int width = format_.width;
+    const auto stride = static_cast<std::size_t>(dibStrideOf(format_));
+    const auto* base = reinterpret_cast<const std::uint8_t*>(image.data());
+    if (format_.bitCount == 16) {
+        const QImage view(base, width, rows, static_cast<qsizetype>(stride), QImage::Format_RGB555);
+        picture_ = view.mirrored(false, format_.height > 0)
+                       .scaled(destination_, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                       .convertToFormat(QImage::Format_RGB32);
+        return;
+    }
+    const int bytes = format_.bitCount / 8;
+    const int outWidth = destination_.width();
+    const int outRows = destination_.height();
+    // Nearest source pixel for each column, as a byte offset in a row.
+    columns_.resize(static_cast<std::size_t>(outWidth));
+    for (int x = 0; x < outWidth; ++x) {
+        columns_[static_cast<std::size_t>(x)] =
+            static_cast<int>(std::int64_t{x} * width / outWidth) * bytes;
+    }
+    const bool sameWidth = outWidth == width;
+    for (int y = 0; y < outRows; ++y) {
+        const int top = static_cast<int>(std::int64_t{y} * rows / outRows);
+        // Bottom-up storage: the top row of the picture is the last in memory.
+        const std::uint8_t* in =
+            base + stride * static_cast<std::size_t>(format_.height > 0 ? rows - 1 - top : top);
+        auto* out = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+        if (bytes == 4 && sameWidth) {
+            // BGRx in memory is already the 32-bit layout.
+            std::memcpy(out, in, static_cast<std::size_t>(width) * 4);
+        } else if (sameWidth) {
+            for (int x = 0; x < width; ++x, in += 3) {
+                out[x] = 0xFF000000u | (std::uint32_t{in[2]} << 16) | (std::uint32_t{in[1]} << 8) |
+                         in[0];
+            }
+        } else {
+            for (int x = 0; x < outWidth; ++x) {
+                const std::uint8_t* p = in + columns_[static_cast<std::size_t>(x)];
+                out[x] =
+                    0xFF000000u | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+            }
+        }
+    }
+}
+
 void CShowWnd::paintEvent(QPaintEvent*) {
+    if (lcTiming().isDebugEnabled()) {
+        logPlace();
+    }
     QPainter painter(this);
     if (picture_.isNull()) {
         painter.fillRect(rect(), Qt::black);
@@ -75,6 +123,21 @@ void CShowWnd::paintEvent(QPaintEvent*) {
     if (picture_.height() < height()) {
         painter.fillRect(0, picture_.height(), picture_.width(), height() - picture_.height(),
                          Qt::black);
+    }
+}
+
+void CShowWnd::logPlace() {
+    // Where the picture sits on the screen, in device pixels, so that a reader
+    // of the screen knows where to look; logged when it changes.
+    const qreal ratio = devicePixelRatioF();
+    const QPoint at = mapToGlobal(QPoint(0, 0)) * ratio;
+    const QSize shown = picture_.size().boundedTo(size()) * ratio;
+    const QRect place(at, shown);
+    if (place != loggedPlace_) {
+        loggedPlace_ = place;
+        qCDebug(lcTiming).nospace()
+            << "placed " << window()->metaObject()->className() << " at " << place.x() << " "
+            << place.y() << " " << place.width() << " " << place.height();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <vector>
 
 #include "common/ByteIo.h"
 #include "formats/BitmapInfoHeader.h"
@@ -38,12 +39,18 @@ protected:
 
 private:
     void updateDestination();
+    // image (the source format) into picture_, which has the destination size
+    // in Format_RGB32.
+    void toPicture(ByteSpan image);
+    void logPlace();
 
     BitmapInfoHeader format_;
     QSize destination_{kInitialWidth, kInitialHeight};
     double zoom_ = 1.0;
     bool open_ = false;
     QImage picture_;
+    std::vector<int> columns_;  // source byte offset of each picture column
+    QRect loggedPlace_;
 };
 
 }  // namespace kova
