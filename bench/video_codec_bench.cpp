@@ -1,16 +1,22 @@
-// Per-frame cost of each offered encoder and its decoder at 320x240 and 640x480,
-// colour conversion included, on moving Test Pattern frames; "bytes" is the
-// compressed size per frame.
+// Per-frame cost of each offered encoder and its decoder at 320x240, 640x480
+// and 1280x720, colour conversion included, on moving Test Pattern frames, with
+// one codec thread and with the program's slice threads ("/t<n>"); "bytes" is
+// the compressed size per frame. BM_Draw is the drawing control's share of a
+// shown picture (conversion to the screen's layout, unscaled).
 //
 //   video_codec_bench --dump-raw=FILE --size=WxH --frames=N
 // writes the same raw frames (top-down BGR24) for bench/video_ffmpeg_compare.sh.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
+#include <QApplication>
 #include <QFile>
 #include <cstring>
 #include <string>
 
 #include "platform/VideoCodecFfmpeg.h"
+#include "video/ShowWnd.h"
 #include "video/TestPatternSource.h"
 #include "video/VideoCodec.h"
 
@@ -19,6 +25,15 @@ namespace {
 using namespace kova;
 
 constexpr int kSequence = 30;  // one second of frames, cycled
+
+// CPU of the whole process, codec threads included (the benchmark's own CPU
+// time counts only its thread).
+double processCpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
 
 std::vector<std::vector<std::byte>> patternFrames(const BitmapInfoHeader& f) {
     std::vector<std::vector<std::byte>> frames;
@@ -29,8 +44,8 @@ std::vector<std::vector<std::byte>> patternFrames(const BitmapInfoHeader& f) {
     return frames;
 }
 
-void encode(benchmark::State& state, std::uint32_t fourCC, int w, int h) {
-    CFfmpegVideoCodecProvider codecs;
+void encode(benchmark::State& state, std::uint32_t fourCC, int w, int h, int threads) {
+    CFfmpegVideoCodecProvider codecs(threads);
     const BitmapInfoHeader raw = rgbFormat(w, h);
     auto frames = patternFrames(raw);
     CVideoCodec encoder(codecs, nullptr);
@@ -40,6 +55,7 @@ void encode(benchmark::State& state, std::uint32_t fourCC, int w, int h) {
     }
     std::vector<std::byte> out(dibFrameSizeOf(raw));
     std::size_t n = 0, bytes = 0, frameIndex = 0;
+    const double cpu = processCpuMs();
     for (auto _ : state) {
         std::size_t length = 0;
         // The sender compresses in place of the capture buffer; a copy keeps the
@@ -53,10 +69,11 @@ void encode(benchmark::State& state, std::uint32_t fourCC, int w, int h) {
         ++n;
     }
     state.counters["bytes"] = static_cast<double>(bytes) / static_cast<double>(n);
+    state.counters["cpu_ms"] = (processCpuMs() - cpu) / static_cast<double>(n);
 }
 
-void decode(benchmark::State& state, std::uint32_t fourCC, int w, int h) {
-    CFfmpegVideoCodecProvider codecs;
+void decode(benchmark::State& state, std::uint32_t fourCC, int w, int h, int threads) {
+    CFfmpegVideoCodecProvider codecs(threads);
     const BitmapInfoHeader raw = rgbFormat(w, h);
     auto frames = patternFrames(raw);
     CVideoCodec encoder(codecs, nullptr);
@@ -78,11 +95,27 @@ void decode(benchmark::State& state, std::uint32_t fourCC, int w, int h) {
     }
     std::vector<std::byte> picture(decoder.OutputImageSize());
     std::size_t frameIndex = 0;
+    const double cpu = processCpuMs();
     for (auto _ : state) {
         if (!decoder.Decompress(packets[frameIndex], picture)) {
             state.SkipWithError("decompress failed");
             return;
         }
+        frameIndex = (frameIndex + 1) % kSequence;
+    }
+    state.counters["cpu_ms"] =
+        (processCpuMs() - cpu) / static_cast<double>(std::max<std::int64_t>(state.iterations(), 1));
+}
+
+void draw(benchmark::State& state, int w, int h) {
+    const BitmapInfoHeader raw = rgbFormat(w, h);
+    auto frames = patternFrames(raw);
+    CShowWnd view;
+    view.SetFormat(raw);
+    view.OpenDrawing();
+    std::size_t frameIndex = 0;
+    for (auto _ : state) {
+        view.Draw(frames[frameIndex]);
         frameIndex = (frameIndex + 1) % kSequence;
     }
 }
@@ -125,15 +158,34 @@ int main(int argc, char** argv) {
     if (dumpRaw(argc, argv)) {
         return 0;
     }
+    // The drawing control needs a widget application; no screen is shown.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    constexpr std::pair<int, int> kSizes[] = {{320, 240}, {640, 480}, {1280, 720}};
+    const int threads = CFfmpegVideoCodecProvider::defaultThreads();
     for (const VideoCodecInfo& info : CFfmpegVideoCodecProvider().encoders()) {
-        for (auto [w, h] : {std::pair{320, 240}, std::pair{640, 480}}) {
-            const std::string suffix =
-                info.shortName.toStdString() + "/" + std::to_string(w) + "x" + std::to_string(h);
-            benchmark::RegisterBenchmark(("BM_Encode/" + suffix).c_str(), encode, info.fourCC, w, h)
-                ->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(("BM_Decode/" + suffix).c_str(), decode, info.fourCC, w, h)
-                ->Unit(benchmark::kMillisecond);
+        for (auto [w, h] : kSizes) {
+            for (int t : {1, threads}) {
+                const std::string suffix = info.shortName.toStdString() + "/" + std::to_string(w) +
+                                           "x" + std::to_string(h) + "/t" + std::to_string(t);
+                benchmark::RegisterBenchmark(("BM_Encode/" + suffix).c_str(), encode, info.fourCC,
+                                             w, h, t)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+                benchmark::RegisterBenchmark(("BM_Decode/" + suffix).c_str(), decode, info.fourCC,
+                                             w, h, t)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+                if (threads == 1) {
+                    break;
+                }
+            }
         }
+    }
+    for (auto [w, h] : kSizes) {
+        benchmark::RegisterBenchmark(
+            ("BM_Draw/" + std::to_string(w) + "x" + std::to_string(h)).c_str(), draw, w, h)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
