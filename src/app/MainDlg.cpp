@@ -222,6 +222,7 @@ bool CMainDlg::initialise() {
     updateContactButtons();
 
     setWindowIcon(QIcon(picture(kIcon)));
+    createTrayMenu();
     tray_->Add(this, kIcon, kTrayTooltip);
 
     media_ = std::make_unique<ConferenceMedia>(
@@ -385,6 +386,7 @@ void CMainDlg::hideEvent(QHideEvent* event) {
         media_->pauseLocalVideo();
     }
     QDialog::hideEvent(event);
+    updateTrayMenu();
 }
 
 void CMainDlg::showEvent(QShowEvent* event) {
@@ -392,6 +394,14 @@ void CMainDlg::showEvent(QShowEvent* event) {
         media_->resumeLocalVideo();
     }
     QDialog::showEvent(event);
+    updateTrayMenu();
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        updateTrayMenu();
+    }
 }
 
 void CMainDlg::showWaiting() {
@@ -508,7 +518,13 @@ void CMainDlg::reject() {
 void CMainDlg::closeEvent(QCloseEvent* event) {
     if (!quitFlag_) {
         event->ignore();
-        hide();
+        // Without a tray, nothing could bring a hidden window back.
+        qCInfo(lcApp) << "close:" << (tray_->hasSystemTray() ? "hidden" : "minimised");
+        if (tray_->hasSystemTray()) {
+            hide();
+        } else {
+            showMinimized();
+        }
         return;
     }
     event->accept();

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: the program's one top-level window and owner of every
-// long-lived object. Closing it only hides it; the program ends when a close
-// request arrives with the quit flag set.
+// long-lived object. Closing it only hides it (minimises it where no tray could
+// bring it back); the program ends when a close request arrives with the quit
+// flag set.
 
 #include <QDialog>
 #include <QPointer>
@@ -16,7 +17,9 @@
 #include "signalling/ConferenceController.h"
 #include "signalling/ControlDatagram.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 
 namespace kova {
 
@@ -130,6 +133,8 @@ public:
     // The tray menu's entries for the window's state: About, a separator
     // (command 0), Restore only while hidden, Exit.
     QList<int> trayMenuCommands() const;
+    // The band's menu: About, and Exit where no tray menu offers it.
+    QList<int> bandMenuCommands() const;
     void onCommand(int command);
 
     // Edit, Delete, Connect and Chat follow the selection and the conference.
@@ -158,6 +163,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -180,6 +186,9 @@ private:
 
     // Messages, commands and the tray (MainDlgCommands.cpp).
     void onTrayNotify(int mouseMessage);
+    void createTrayMenu();
+    void updateTrayMenu();
+    void fillMenu(QMenu& menu, const QList<int>& commands);
     void showAbout();
     void openHelp();
     bool handleConferenceMessage(int number);
@@ -222,6 +231,9 @@ private:
     QPointer<CAboutDlg> aboutDlg_;
     QPointer<CPropertiesDlg> devicesDlg_;
     CTrayIcon* tray_ = nullptr;
+    // Built once: the tray's host may hold on to its entries.
+    QMenu* trayMenu_ = nullptr;
+    QAction* trayRestore_ = nullptr;
     CStartSplash* splash_ = nullptr;
 
     CListContact* list_ = nullptr;

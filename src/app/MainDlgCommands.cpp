@@ -111,17 +111,64 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
-    menu.addAction(tr("&About KOVA..."), this, [this] { onCommand(ID_SYSTEM_ABOUT); });
+    fillMenu(menu, bandMenuCommands());
     menu.exec(event->globalPos());
+}
+
+QList<int> CMainDlg::bandMenuCommands() const {
+    QList<int> commands{ID_SYSTEM_ABOUT};
+    if (!tray_->hasSystemTray()) {
+        commands << ID_APP_EXIT;
+    }
+    return commands;
 }
 
 QList<int> CMainDlg::trayMenuCommands() const {
     QList<int> commands{ID_APP_ABOUT, 0};
-    if (!isVisible()) {
+    if (!isVisible() || isMinimized()) {
         commands << ID_RESTORE;
     }
     commands << ID_APP_EXIT;
     return commands;
+}
+
+void CMainDlg::fillMenu(QMenu& menu, const QList<int>& commands) {
+    for (int command : commands) {
+        QString text;
+        switch (command) {
+            case ID_SYSTEM_ABOUT:
+                text = tr("&About KOVA...");
+                break;
+            case ID_APP_ABOUT:
+                text = tr("&About");
+                break;
+            case ID_RESTORE:
+                text = tr("&Restore");
+                break;
+            case ID_APP_EXIT:
+                text = tr("&Exit");
+                break;
+            default:
+                menu.addSeparator();
+                continue;
+        }
+        menu.addAction(text, this, [this, command] { onCommand(command); });
+    }
+}
+
+void CMainDlg::createTrayMenu() {
+    trayMenu_ = new QMenu(this);
+    fillMenu(*trayMenu_, {ID_APP_ABOUT, 0, ID_RESTORE, ID_APP_EXIT});
+    trayRestore_ = trayMenu_->actions().at(2);
+    connect(trayMenu_, &QMenu::aboutToShow, this, &CMainDlg::updateTrayMenu);
+    updateTrayMenu();
+    tray_->setMenu(trayMenu_);
+}
+
+void CMainDlg::updateTrayMenu() {
+    if (trayRestore_ != nullptr) {
+        trayRestore_->setVisible(trayMenuCommands().contains(ID_RESTORE));
+    }
 }
 
 void CMainDlg::onTrayNotify(int mouseMessage) {
@@ -137,21 +184,7 @@ void CMainDlg::onTrayNotify(int mouseMessage) {
         return;
     }
     QMenu menu;
-    for (int command : trayMenuCommands()) {
-        switch (command) {
-            case ID_APP_ABOUT:
-                menu.addAction(tr("&About"), this, [this] { onCommand(ID_APP_ABOUT); });
-                break;
-            case ID_RESTORE:
-                menu.addAction(tr("&Restore"), this, [this] { onCommand(ID_RESTORE); });
-                break;
-            case ID_APP_EXIT:
-                menu.addAction(tr("&Exit"), this, [this] { onCommand(ID_APP_EXIT); });
-                break;
-            default:
-                menu.addSeparator();
-        }
-    }
+    fillMenu(menu, trayMenuCommands());
     menu.exec(QCursor::pos());
 }
 
@@ -206,7 +239,7 @@ void CMainDlg::onCommand(int command) {
             showAbout();
             break;
         case ID_RESTORE:
-            if (!isVisible()) {
+            if (!isVisible() || isMinimized()) {
                 restore();
             }
             break;

@@ -26,6 +26,7 @@
 #include "platform/UdpSocket.h"
 #include "signalling/ConferenceController.h"
 #include "signalling/ControlChannel.h"
+#include "support/Accessibility.h"
 #include "support/ControlDatagrams.h"
 #include "support/Modal.h"
 #include "support/TempDir.h"
@@ -33,12 +34,18 @@
 #include "ui/HoverButton.h"
 #include "ui/TrayIcon.h"
 #include "unit/config/FileSizeLimit.h"
+#include "video/LocalVideo.h"
 #include "video/TestPatternSource.h"
 
 namespace kova {
 namespace {
 
 using test::TempDir;
+
+// Hidden, or minimised where no tray could bring a hidden window back.
+bool putAway(const QWidget& w) {
+    return !w.isVisible() || w.isMinimized();
+}
 
 class MainDlgTest : public ::testing::Test {
 protected:
@@ -69,16 +76,23 @@ TEST_F(MainDlgTest, CloseAndEscapeOnlyHideWithoutTheQuitFlag) {
     QSignalSpy ended(&dlg, &CMainDlg::ended);
 
     dlg.close();
-    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(putAway(dlg));
     dlg.restore();
-    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(putAway(dlg));
 
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&dlg, &esc);
     QApplication::processEvents();  // the close request is posted
-    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(putAway(dlg));
     EXPECT_EQ(ended.count(), 0);
     EXPECT_FALSE(dlg.quitFlag());
+}
+
+TEST_F(MainDlgTest, EveryControlIsNamedForScreenReaders) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    EXPECT_EQ(test::unnamedControls(&dlg), QStringList());
 }
 
 TEST_F(MainDlgTest, EndOfSessionRunsTheQuitSequenceAndTeardownWritesSettings) {
@@ -162,7 +176,21 @@ TEST_F(MainDlgTest, TrayMenuOffersRestoreOnlyWhileHidden) {
     EXPECT_EQ(dlg.trayMenuCommands(),
               (QList<int>{C::ID_APP_ABOUT, 0, C::ID_RESTORE, C::ID_APP_EXIT}));
     dlg.onCommand(C::ID_RESTORE);
-    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(putAway(dlg));
+}
+
+TEST_F(MainDlgTest, WithoutATrayCloseMinimisesAndTheBandMenuOffersExit) {
+    writeProfile();
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    if (dlg.tray().hasSystemTray()) {
+        GTEST_SKIP() << "a tray runs here";
+    }
+    using C = CMainDlg::Command;
+    EXPECT_EQ(dlg.bandMenuCommands(), (QList<int>{C::ID_SYSTEM_ABOUT, C::ID_APP_EXIT}));
+    dlg.close();
+    EXPECT_TRUE(dlg.isVisible() && dlg.isMinimized());
+    EXPECT_FALSE(dlg.quitFlag());
 }
 
 TEST_F(MainDlgTest, TrayClickShowsTheWindowUntilTheQuitFlagIsSet) {
@@ -187,6 +215,28 @@ TEST_F(MainDlgTest, BalloonsGoThroughTheTray) {
     ASSERT_FALSE(dlg.tray().balloonLog().isEmpty());
     EXPECT_EQ(dlg.tray().balloonLog().back(), "No Video!");
     EXPECT_EQ(dlg.tray().balloonTitle(), "KOVA - Open Meeting Room");
+}
+
+TEST_F(MainDlgTest, AFreshStartEndsWithAWorkingCodecAndNoCodecBalloon) {
+    writeProfile();
+    AvSettings fresh;
+    fresh.applyDefaults();
+    saveAvSettings(dir.path("avset.cfg"), fresh);
+    bool asked = false;
+    QTimer poll;  // other start-up steps run event loops before it opens
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<CPropertiesDlg*>(QApplication::activeModalWidget())) {
+            asked = true;
+            d->reject();
+        }
+    });
+    poll.start(10);
+    CMainDlg dlg(setup(), 65507);
+    ASSERT_TRUE(dlg.initialise());
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(dlg.tray().balloonLog().contains(CLocalVideo::kNoCompressor));
+    EXPECT_EQ(dlg.settings().compressorFourCC, fourCC('M', 'J', 'P', 'G')) << "even on Cancel";
+    EXPECT_EQ(dlg.statusPanel().line1().left(17), "Video: codec MJPG");
 }
 
 }  // namespace

@@ -7,6 +7,51 @@
 namespace kova {
 namespace {
 
+struct FakeNotifier : IDesktopNotifier {
+    void probe(std::function<void()> a) override { answered = std::move(a); }
+    State state() const override { return now; }
+    bool statusNotifierHost() const override { return false; }
+    void notify(const QString& title, const QString& text, std::function<void()> f) override {
+        sent << title + "|" + text;
+        failed = std::move(f);
+    }
+    State now = State::Unknown;
+    std::function<void()> answered, failed;
+    QStringList sent;
+};
+
+TEST(TrayIcon, BalloonsWaitForTheServiceAndWhatItRefusesIsShownHere) {
+    QWidget owner;
+    owner.setWindowTitle("KOVA - Open Meeting Room");
+    FakeNotifier service;
+    CTrayIcon tray;
+    tray.setNotifier(&service);
+    tray.Add(&owner, 153, "tip");
+    for (int i = 0; i < CTrayIcon::kMaxHeld + 2; ++i) {
+        tray.ShowBalloon(QString::number(i));
+    }
+    EXPECT_EQ(tray.lastShown(), CTrayIcon::Shown::Held);
+    EXPECT_TRUE(service.sent.isEmpty());
+    service.now = IDesktopNotifier::State::Available;
+    service.answered();
+    ASSERT_EQ(service.sent.size(), CTrayIcon::kMaxHeld) << "a flood is capped while held";
+    EXPECT_EQ(service.sent.back(),
+              "KOVA - Open Meeting Room|" + QString::number(CTrayIcon::kMaxHeld + 1));
+    EXPECT_EQ(tray.balloonLog().size(), CTrayIcon::kMaxHeld + 2) << "the log keeps them all";
+
+    tray.ShowBalloon("Connected:\nAnn");
+    EXPECT_EQ(service.sent.back(), "KOVA - Open Meeting Room|Connected:\nAnn");
+    EXPECT_EQ(tray.lastShown(), CTrayIcon::Shown::Service);
+    service.failed();
+    EXPECT_EQ(tray.lastShown(),
+              tray.hasSystemTray() ? CTrayIcon::Shown::Tray : CTrayIcon::Shown::Corner);
+
+    service.now = IDesktopNotifier::State::Missing;
+    tray.ShowBalloon("No Video!");
+    EXPECT_EQ(service.sent.size(), CTrayIcon::kMaxHeld + 1);
+    EXPECT_NE(tray.lastShown(), CTrayIcon::Shown::Service);
+}
+
 TEST(TrayIcon, BalloonsAreCutLoggedAndTitledWithTheOwnersCaption) {
     QWidget owner;
     owner.setWindowTitle(QString(70, 'T'));
