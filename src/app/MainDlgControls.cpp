@@ -1,6 +1,8 @@
 // The main window's controls: building them, placing them, and the painted
 // background with its draggable top band.
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -157,6 +159,17 @@ void CMainDlg::layoutControls() {
     statusPanel_->setGeometry(out.statusPanel);
     buttons_[ID_CLOSE]->setGeometry(out.closeButton);
     setFixedSize(out.client);
+    // Grown past the screen's edge (a larger capture than at the start): back
+    // onto it.
+    if (const QScreen* s = screen()) {
+        const QRect avail = s->availableGeometry();
+        const QPoint p(
+            std::clamp(x(), avail.left(), std::max(avail.left(), avail.right() + 1 - width())),
+            std::clamp(y(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - height())));
+        if (p != pos()) {
+            move(p);
+        }
+    }
 }
 
 void CMainDlg::composeBackground() {

@@ -112,6 +112,15 @@ void CMainDlg::selectVideoSource(bool startUp) {
         if (devices.Count() == 0) {
             device = -1;
         } else {
+            // The stored default codec cannot encode here: the preview and the
+            // dialog start from one that can, so no "not supported" greets a
+            // new user and even Cancel leaves a working codec.
+            const auto codec =
+                CLocalVideo::ChooseEncoder(media_->videoCodecs(), settings_.compressorFourCC);
+            if (codec && codec->fourCC != settings_.compressorFourCC) {
+                settings_.compressorFourCC = codec->fourCC;
+                settings_.videoCodecName.setText(codec->description.toStdU16String());
+            }
             startLocalVideo(0);
             if (startUp) {
                 closeSplash();

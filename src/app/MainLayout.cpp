@@ -7,8 +7,13 @@ namespace kova {
 MainLayout computeMainLayout(const MainLayoutInput& in) {
     MainLayout out;
     const QPoint area = in.videoArea.topLeft();
-    const int w = std::min(in.captureSize.width(), in.screenSize.width() - area.x() - 16);
-    const int h = std::min(in.captureSize.height(), in.screenSize.height() - area.y() - 48);
+    // What stands right of and below the video (sliders, status panel) stays on
+    // the screen too.
+    const int sw = in.slider.width();
+    const int w =
+        std::min(in.captureSize.width(), in.screenSize.width() - area.x() - std::max(16, 2 * sw));
+    const int h =
+        std::min(in.captureSize.height(), in.screenSize.height() - area.y() - in.panelHeight - 32);
     out.videoArea = QRect(area, QSize(std::max(w, 0), std::max(h, 0)));
     // Exclusive right and bottom edges, as the rules are written.
     const int areaRight = area.x() + out.videoArea.width();
@@ -17,7 +22,6 @@ MainLayout computeMainLayout(const MainLayoutInput& in) {
     out.list =
         QRect(in.list.topLeft(), QSize(in.list.width(), area.y() + std::max(h, 240) - in.list.y()));
 
-    const int sw = in.slider.width();
     const int right = std::max({areaRight + 16, in.helpRight + 2 * sw + 16, areaRight + 2 * sw});
     const int bottom = std::max(
         {areaBottom + in.panelHeight + 32, area.y() + in.panelHeight + 272, areaBottom + sw / 2});

@@ -37,8 +37,10 @@ QPixmap CImagetxt::compose(const QPixmap& picture, int w, int h) {
     }
     const QSize size = logicalSize(picture);
     const qreal ratio = picture.devicePixelRatio();
-    const double scale = std::max(double(size.width()) / w, double(size.height()) / h);
-    const int f = static_cast<int>(kFixedColumns * scale);
+    // The fixed columns (the camera) take the panel's height in their own
+    // shape; only the rest stretches to the panel's width.
+    const double scale = double(h) / std::max(1, size.height());
+    const int f = std::min(w, static_cast<int>(std::min(kFixedColumns, size.width()) * scale));
     // Composed as an image: painting into a pixmap depends on the window system.
     QImage out(QSize(w, h) * ratio, QImage::Format_ARGB32_Premultiplied);
     out.setDevicePixelRatio(ratio);

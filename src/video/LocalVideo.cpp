@@ -20,6 +20,20 @@ CLocalVideo::Choice CLocalVideo::ChooseDevice(const CDeviceList& devices,
     return c;
 }
 
+std::optional<VideoCodecInfo> CLocalVideo::ChooseEncoder(IVideoCodecProvider& codecs,
+                                                         std::uint32_t storedFourCC) {
+    const std::vector<VideoCodecInfo> encoders = codecs.encoders();
+    for (const VideoCodecInfo& info : encoders) {
+        if (info.fourCC == storedFourCC) {
+            return info;
+        }
+    }
+    if (encoders.empty()) {
+        return std::nullopt;
+    }
+    return encoders.front();
+}
+
 CLocalVideo::CLocalVideo(IVideoCodecProvider& codecs, IBalloonReporter& balloons,
                          CCaptureGraph::ErrorBox errorBox)
     : codecs_(codecs), balloons_(balloons), errorBox_(std::move(errorBox)) {

@@ -5,6 +5,7 @@
 // after the devices dialog.
 
 #include <memory>
+#include <optional>
 
 #include <QPointer>
 #include <QString>
@@ -33,6 +34,10 @@ public:
     };
     // The stored source if listed, else the first device.
     static Choice ChooseDevice(const CDeviceList& devices, const QString& storedName);
+    // The stored compressor when it is listed as an encoder, else the first
+    // listed one (intra-only MJPG); none when nothing can encode.
+    static std::optional<VideoCodecInfo> ChooseEncoder(IVideoCodecProvider& codecs,
+                                                       std::uint32_t storedFourCC);
 
     enum class Result {
         Started,        // preview runs and the encoder is ready

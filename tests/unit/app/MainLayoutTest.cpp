@@ -35,7 +35,8 @@ TEST(MainLayout, BigCapturesAreCappedToTheScreenAndSmallOnesKeepTheList) {
     MainLayoutInput in = defaults();
     in.captureSize = QSize(1280, 1024);
     MainLayout out = computeMainLayout(in);
-    EXPECT_EQ(out.videoArea.size(), QSize(1280 - 216 - 16, 800 - 69 - 48));
+    EXPECT_EQ(out.videoArea.size(), QSize(1280 - 216 - 48, 800 - 69 - 80 - 32));
+    EXPECT_EQ(out.client, QSize(1280, 800)) << "sliders and status panel stay on the screen";
 
     in.captureSize = QSize(160, 120);
     out = computeMainLayout(in);

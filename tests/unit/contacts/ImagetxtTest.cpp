@@ -46,14 +46,15 @@ TEST(Imagetxt, LargePictureSplitsWhereItsTwinDoes) {
             source.setPixelColor(x, y, Qt::green);
         }
     }
-    // Twice the picture's size: the fixed columns take 65 of the panel's.
+    // Twice the picture's height: the fixed columns keep their shape in 260 of
+    // the panel's.
     const QImage normal = CImagetxt::compose(QPixmap::fromImage(source), 600, 80).toImage();
     const QImage large =
         CImagetxt::compose(QPixmap::fromImage(test::twice(source)), 600, 80).toImage();
-    EXPECT_EQ(normal.pixelColor(60, 40), QColor(Qt::green));
-    EXPECT_EQ(normal.pixelColor(70, 40), QColor(Qt::blue));
-    EXPECT_EQ(large.pixelColor(120, 80), QColor(Qt::green));
-    EXPECT_EQ(large.pixelColor(140, 80), QColor(Qt::blue));
+    EXPECT_EQ(normal.pixelColor(250, 40), QColor(Qt::green));
+    EXPECT_EQ(normal.pixelColor(270, 40), QColor(Qt::blue));
+    EXPECT_EQ(large.pixelColor(500, 80), QColor(Qt::green));
+    EXPECT_EQ(large.pixelColor(540, 80), QColor(Qt::blue));
 }
 
 TEST(Imagetxt, RightEndIsTheLeftEndMirrored) {
