@@ -4,8 +4,10 @@
 # (contact buttons disabled), the call question, a chat window with a picture
 # background, a receiving window and its context menu; then the dialogs the
 # gallery program draws (About, profile, contact, background, warning,
-# transfer, splash). Two namespace hosts as
-# in the process tests (root needed). Usage: screenshots.sh BUILD SCALE OUT
+# transfer, splash). Where trayer is installed, Ann's desktop has a classic
+# tray: its icon, tooltip and menu are shot too. At 100 % the main window in a
+# call also becomes the README's picture, docs/main-window.png. Two namespace
+# hosts as in the process tests (root needed). Usage: screenshots.sh BUILD SCALE OUT
 set -uo pipefail
 build=${1:-build}
 scale=${2:-1}
@@ -32,6 +34,15 @@ on a bash -c "printf '%s' '$backdrop' | iconv -f UTF-8 -t UTF-16LE | dd of=\"\$X
 
 # The smaller windows, drawn by themselves.
 on a "$(dirname "$kova")/tests/kova_gallery" "$out" "$suffix" 2>/dev/null || fail "the gallery failed"
+
+# A classic tray on Ann's desktop (apt-get install trayer), started before
+# KOVA so that it finds it.
+if command -v trayer > /dev/null; then
+  on a trayer --edge bottom --align right --widthtype pixel --width $((120 * scale)) \
+    --heighttype pixel --height $((32 * scale)) --transparent false --tint 0x3a5f8a \
+    --SetDockType true > /dev/null 2>&1 &
+  on a wait_for 10 xdotool search --classname trayer || fail "trayer did not start"
+fi
 
 start_ann_and_bob "$kova"
 sleep 3  # the first presence poll marks Bob available
@@ -79,6 +90,7 @@ band_button_centre 9
 on a xdotool mousemove --sync $((X + BX)) $((Y + BY))
 sleep 0.5
 shot a "$(main_window a)" main-in-call
+[ "$scale" = 1 ] && cp "$out/main-in-call.png" "$here/../docs/main-window.png"
 
 rec=$(on b visible_window "Receiving from Ann" | head -n 1)
 shot b "$rec" receiving
@@ -88,3 +100,17 @@ sleep 1
 on b import -window root -crop "$((WIDTH + 300 * scale))x$((HEIGHT + 100 * scale))+$X+$Y" +repage \
   "$out/receiving-menu$suffix.png" && echo "$out/receiving-menu$suffix.png"
 on b xdotool key Escape
+
+# The tray icon, its tooltip and its menu, shot from the screen's corner.
+tray=$(on a xdotool search --classname trayer 2> /dev/null | head -n 1)
+if [ -n "$tray" ]; then
+  eval "$(on a xdotool getwindowgeometry --shell "$tray")"
+  corner="$((320 * scale))x$((240 * scale))+$((X + WIDTH - 320 * scale))+$((Y + HEIGHT - 240 * scale))"
+  on a xdotool mousemove --sync $((X + 16 * scale)) $((Y + HEIGHT / 2))
+  sleep 2  # the tooltip waits for the pointer to rest
+  on a import -window root -crop "$corner" +repage "$out/tray-tooltip$suffix.png" && echo "$out/tray-tooltip$suffix.png"
+  on a xdotool click 3
+  sleep 1
+  on a import -window root -crop "$corner" +repage "$out/tray-menu$suffix.png" && echo "$out/tray-menu$suffix.png"
+  on a xdotool key Escape
+fi
