@@ -268,7 +268,9 @@ void CPropertiesDlg::onAudioProperties() {
     if (capture_ == nullptr) {
         return;
     }
-    capture_->setDeviceIndex(std::max(audioSources_->currentRow(), 0));
+    // With no sound device only the default device is there to choose.
+    capture_->setDeviceIndex(noSoundDevice_->isHidden() ? std::max(audioSources_->currentRow(), 0)
+                                                        : 0);
     capture_->ChooseCodec(this, audioFormat_);
 }
 
