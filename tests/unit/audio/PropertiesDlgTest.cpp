@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -68,6 +69,7 @@ TEST(PropertiesDlg, AudioPropertiesAppliesTheDeviceAtOnceAndCancelDropsTheCodec)
     capture.setDeviceIndex(1);
     CPropertiesDlg dlg(false);
     dlg.setAudioCapture(&capture);
+    dlg.setSoundCheck([] { return true; });
     dlg.initialise();
     EXPECT_EQ(dlg.audioSources()->count(), 3);
     EXPECT_EQ(dlg.audioSources()->currentRow(), 1) << "the list stands on the chosen device";
@@ -77,6 +79,18 @@ TEST(PropertiesDlg, AudioPropertiesAppliesTheDeviceAtOnceAndCancelDropsTheCodec)
     EXPECT_EQ(capture.deviceIndex(), 2);
     dlg.reject();
     EXPECT_EQ(capture.deviceIndex(), 2) << "the device stays chosen";
+
+    // No sound device at all: words instead of a list, the codec still chosen.
+    CPropertiesDlg bare(false);
+    bare.setAudioCapture(&capture);
+    bare.setSoundCheck([] { return false; });
+    bare.initialise();
+    EXPECT_TRUE(bare.audioSources()->isHidden());
+    EXPECT_FALSE(bare.noSoundDevice()->isHidden());
+    EXPECT_EQ(bare.noSoundDevice()->text(), CPropertiesDlg::kNoSoundDevice);
+    bare.button(CPropertiesDlg::IDC_AUDIO_PROPERTIES)->click();
+    EXPECT_EQ(capture.deviceIndex(), 0);
+    EXPECT_EQ(chooser.titles.size(), 2);
     EXPECT_EQ(capture.destinationFormat(), before) << "the codec does not";
 
     CPropertiesDlg ok(false);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -16,12 +17,13 @@ namespace {
 struct MixerState {
     std::int64_t volume = 0;
     std::vector<std::int64_t> writes;
+    bool opens = true;
 };
 
 class FakeMixer : public IMixerDevice {
 public:
     explicit FakeMixer(MixerState& s) : s_(s) {}
-    bool open(Line) override { return true; }
+    bool open(Line) override { return s_.opens; }
     void close() override {}
     std::int64_t minimum() const override { return 0; }
     std::int64_t maximum() const override { return 65535; }
@@ -108,6 +110,26 @@ TEST(VolumeSlider, PixelsAndPositionsMapBothWays) {
     s.mixer.volume = 65535;
     s.slider.Bind(false);
     EXPECT_EQ(s.slider.thumbTop(), 22) << "full volume: the thumb at the track's top";
+}
+
+TEST(VolumeSlider, AScreenReaderReadsAndSetsItAndWithoutAMixerItSaysSo) {
+    BoundSlider s(100);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&s.slider);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Slider);
+    EXPECT_EQ(iface->text(QAccessible::Name), CVolumeSlider::kSpeakers);
+    EXPECT_EQ(iface->valueInterface()->maximumValue(), 65535);
+    iface->valueInterface()->setCurrentValue(30000);
+    EXPECT_EQ(s.mixer.volume, 30000);
+
+    MixerState none;
+    none.opens = false;
+    CVolumeSlider bare(nullptr, std::make_unique<FakeMixer>(none));
+    bare.Bind(true);
+    EXPECT_FALSE(bare.available());
+    EXPECT_EQ(bare.toolTip(), CVolumeSlider::kNoMicrophone);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&bare)->text(QAccessible::Description),
+              CVolumeSlider::kNoMicrophone);
 }
 
 TEST(BalansWnd, FillFollowsValueOverMaximum) {

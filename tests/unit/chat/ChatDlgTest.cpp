@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
@@ -157,7 +158,14 @@ TEST_F(ChatDlgTest, DefaultFontAndChosenFontAreStored) {
 
     QFont chosen("DejaVu Sans", 14);
     chosen.setBold(true);
-    CChatDlg::setChoosers([&](const QFont&, QWidget*) { return std::optional<QFont>(chosen); }, {});
+    QColor offered;
+    QColor picked;  // none: the colour is kept
+    CChatDlg::setChoosers(
+        [&](const FontChoice& initial, QWidget*) {
+            offered = initial.colour;
+            return std::optional<FontChoice>({chosen, picked});
+        },
+        {});
     dlg->ChooseFontFormat();
     const CharFormat stored = CharFormat::decode(settings.charFormat);
     EXPECT_EQ(stored.face.text(), u"DejaVu Sans");
@@ -165,6 +173,17 @@ TEST_F(ChatDlgTest, DefaultFontAndChosenFontAreStored) {
     EXPECT_EQ(stored.effects & CharFormat::kBold, CharFormat::kBold);
     EXPECT_EQ(stored.colour, f.colour);
     EXPECT_EQ(stored.size, 92u);
+    EXPECT_EQ(offered, QColor(f.colour & 0xFF, f.colour >> 8 & 0xFF, f.colour >> 16 & 0xFF));
+
+    picked = QColor(200, 10, 20);
+    dlg->ChooseFontFormat();
+    EXPECT_EQ(CharFormat::decode(settings.charFormat).colour, colourRef(200, 10, 20));
+    EXPECT_EQ(dlg->input()->currentCharFormat().foreground().color(), picked);
+
+    // The send-file chooser opens where the last file came from while it exists.
+    EXPECT_EQ(CChatDlg::fileStartFolder(QDir::tempPath()), QDir::tempPath());
+    EXPECT_EQ(CChatDlg::fileStartFolder("/no/such/folder"), QDir::homePath());
+    EXPECT_EQ(CChatDlg::fileStartFolder({}), QDir::homePath());
 }
 
 TEST_F(ChatDlgTest, OnlyWebAndMailLinksFromThePeerOpen) {
