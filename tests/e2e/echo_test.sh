@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Echo through a real call between two hosts: Bob's loudspeaker reaches his
 # microphone 60 ms later, about 9 dB down, as a room carries it. Ann talks (two
-# steady tones) and listens to what comes back. Bob is called twice, his audio
-# processing off and then his echo canceller alone on; each time, once his ring
-# has ended, Ann's own tones at her loudspeaker are measured for 5 s, then Bob talks
-# too (a voiced tone, 175 Hz and its harmonics, in 200 ms syllables) and his
-# voice at her loudspeaker is measured. The canceller takes at least 20 dB off her echo and keeps his voice
-# within 3 dB. Then Ann talks in a noisy room, her noise suppression off and
-# on: at Bob's loudspeaker the noise is at least 10 dB lower and her voice
-# within 3 dB.
+# tones in phrases, as one talks on: a tone that never stops gives the
+# canceller's delay estimator nothing to time, so it locks on late or not at
+# all, which speech never does) and listens to what comes back. Bob is called
+# twice, his audio processing off and then his echo canceller alone on; each
+# time, once his ring has ended, Ann's own tones at her loudspeaker are
+# measured for 5 s, then Bob talks too (a voiced tone, 175 Hz and its
+# harmonics, in 200 ms syllables) and his voice at her loudspeaker is measured.
+# The canceller takes at least 20 dB off her echo and keeps his voice within
+# 3 dB. Then Ann talks in a noisy room, her noise suppression off and on: at
+# Bob's loudspeaker the noise is at least 10 dB lower and her voice within 3 dB.
 set -uo pipefail
 kova=$1
 . "$(dirname "$0")/lib.sh"
@@ -34,17 +36,29 @@ done
 voice_hz=700
 
 # tone_wav FILE SECONDS SYLLABLES NOISE HZ:AMPLITUDE...: 8 kHz mono PCM of those
-# tones, steady or (SYLLABLES=1) in 200 ms syllables with pauses, as speech
-# comes, over white noise of that deviation.
+# tones, steady (SYLLABLES=0), in 200 ms syllables with 200 ms pauses (1), or
+# as one talks on (2): phrases of 150-450 ms with breaths of 40-120 ms between,
+# over white noise of that deviation.
 tone_wav() {
   python3 - "$@" <<'PY'
 import array, math, random, sys, wave
-path, seconds, syllables, noise = sys.argv[1], int(sys.argv[2]), sys.argv[3] == "1", float(sys.argv[4])
+path, seconds, syllables, noise = sys.argv[1], int(sys.argv[2]), sys.argv[3], float(sys.argv[4])
 tones = [tuple(map(float, t.split(":"))) for t in sys.argv[5:]]
 rng = random.Random(7)
+total = seconds * 8000
+on = bytearray([1]) * total
+if syllables == "1":
+    on = bytearray(0 if (i // 1600) % 2 else 1 for i in range(total))
+elif syllables == "2":
+    i = 0
+    while i < total:
+        i += 8 * rng.randint(150, 450)
+        gap = 8 * rng.randint(40, 120)
+        on[i:i + gap] = bytes(len(on[i:i + gap]))
+        i += gap
 x = array.array("h")
-for i in range(seconds * 8000):
-    v = 0.0 if syllables and (i // 1600) % 2 else sum(a * math.sin(2 * math.pi * f * i / 8000) for f, a in tones)
+for i in range(total):
+    v = sum(a * math.sin(2 * math.pi * f * i / 8000) for f, a in tones) if on[i] else 0.0
     x.append(max(-32768, min(32767, int(v + (rng.gauss(0, noise) if noise else 0)))))
 with wave.open(path, "wb") as w:
     w.setnchannels(1)
@@ -85,7 +99,7 @@ print("%.1f" % (10 * math.log10(max(power, 1e-12))))
 PY
 }
 
-tone_wav "$work/ann.wav" 120 0 0 "${ann_hz[0]}:6000" "${ann_hz[1]}:3000"
+tone_wav "$work/ann.wav" 120 2 0 "${ann_hz[0]}:6000" "${ann_hz[1]}:3000"
 tone_wav "$work/bob.wav" 30 1 0 "${bob_tones[@]}"
 audio_processing a 0 0 0
 play_into_mic a "$work/ann.wav"
