@@ -12,8 +12,7 @@ namespace kova {
 
 namespace {
 
-// The library's accepted stream delays; the delay-agnostic estimator corrects
-// what the devices report wrongly.
+// The library's accepted stream delays.
 constexpr int kMaxDelayMs = 500;
 // Level the gain control aims at, in dB below full scale (the library's own default).
 constexpr int kTargetLevelDbfs = 3;
@@ -86,11 +85,13 @@ private:
 
 std::unique_ptr<IAudioProcessor> makeAudioProcessor() {
     webrtc::Config config;
-    // A delay found from the signals: sound servers report their latency
-    // loosely. The extended filter's suppressor took more of our voice while
-    // the peer talked.
+    // The delay the devices report, not one found from the signals: the
+    // estimator needs a changing sound to time, and through a real sound
+    // server it held a wrong delay for seconds, now and then for a whole call.
+    // The extended filter's suppressor took more of our voice while the peer
+    // talked.
     config.Set<webrtc::ExtendedFilter>(new webrtc::ExtendedFilter(false));
-    config.Set<webrtc::DelayAgnostic>(new webrtc::DelayAgnostic(true));
+    config.Set<webrtc::DelayAgnostic>(new webrtc::DelayAgnostic(false));
     config.Set<webrtc::ExperimentalAgc>(new webrtc::ExperimentalAgc(false));
     webrtc::AudioProcessing* apm = webrtc::AudioProcessing::Create(config);
     if (apm == nullptr) {
