@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Echo through a real call between two hosts: Bob's loudspeaker reaches his
 # microphone 60 ms later, about 9 dB down, as a room carries it. Ann talks (two
-# tones in phrases, as one talks on: a tone that never stops gives the
-# canceller's delay estimator nothing to time, so it locks on late or not at
-# all, which speech never does) and listens to what comes back. Bob is called
-# twice, his audio processing off and then his echo canceller alone on; each
-# time, once his ring has ended, Ann's own tones at her loudspeaker are
-# measured for 5 s, then Bob talks too (a voiced tone, 175 Hz and its
-# harmonics, in 200 ms syllables) and his voice at her loudspeaker is measured.
-# The canceller takes at least 20 dB off her echo and keeps his voice within
-# 3 dB. Then Ann talks in a noisy room, her noise suppression off and on: at
-# Bob's loudspeaker the noise is at least 10 dB lower and her voice within 3 dB.
+# tones in phrases, as one talks on, not one endless tone, which no one says
+# and which gives a canceller little to learn the room from) and listens to
+# what comes back. Bob is called twice, his audio processing off and then his
+# echo canceller alone on; each time, once his ring has ended, Ann's own tones
+# at her loudspeaker are measured for 5 s, then Bob talks too (a voiced tone,
+# 175 Hz and its harmonics, in 200 ms syllables) and his voice at her
+# loudspeaker is measured. The canceller takes at least 20 dB off her echo and
+# keeps his voice within 3 dB. Then Ann talks in a noisy room, her noise
+# suppression off and on: at Bob's loudspeaker the noise is at least 10 dB
+# lower and her voice within 3 dB.
 set -uo pipefail
 kova=$1
 . "$(dirname "$0")/lib.sh"
