@@ -148,8 +148,8 @@ awk -v e="$echo_off" 'BEGIN { exit !(e > -40) }' || fail "no echo came back to A
 awk -v v="$voice_off" 'BEGIN { exit !(v > -40) }' || fail "Bob's voice did not reach Ann ($voice_off dB)"
 bob_call 2 1 0 0
 # Judged by what Ann hears for most of the call: now and then the echo comes
-# back for half a second while the canceller follows a change of the path,
-# which the mean over 5 s reports beside it.
+# back for half a second, which the mean over 5 s reports beside it. The
+# reference is the mean of the call without the canceller, the lower of the two.
 erle=$(awk -v a="$echo_off" -v b="$ECHO_MOSTLY" 'BEGIN { printf "%.1f", a - b }')
 erle_mean=$(awk -v a="$echo_off" -v b="$ECHO" 'BEGIN { printf "%.1f", a - b }')
 loss=$(awk -v a="$voice_off" -v b="$VOICE" 'BEGIN { printf "%.1f", a - b }')
